@@ -1,0 +1,69 @@
+#include "app/IniFile.h"
+#include <QFile>
+#include <QList>
+
+namespace {
+QByteArray trimmed(const QByteArray& s)
+{
+    // Blanks and tabs only: other control bytes are part of the text.
+    qsizetype b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.mid(b, e - b);
+}
+
+bool sameName(const QByteArray& a, const QString& b)
+{
+    return QString::fromLatin1(a).compare(b, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+QString ProfileLookup(const QByteArray& contents, const QString& section, const QString& key, const QString& def,
+                      int size)
+{
+    QString result = def;
+    QByteArray text = contents;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    bool inSection = false;
+    bool sectionSeen = false;
+    for (QByteArray line : text.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QByteArray t = trimmed(line);
+        if (t.startsWith('[')) {
+            if (sectionSeen)
+                break;  // only the first matching section counts
+            const qsizetype close = t.indexOf(']');
+            const QByteArray name = trimmed(t.mid(1, close < 0 ? -1 : close - 1));
+            inSection = sameName(name, section);
+            sectionSeen = inSection;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const qsizetype eq = t.indexOf('=');
+        if (eq < 0 || !sameName(trimmed(t.left(eq)), key))
+            continue;
+        QByteArray value = trimmed(t.mid(eq + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        result = QString::fromLatin1(value);
+        break;
+    }
+    if (size > 0 && result.size() > size - 1)
+        result.truncate(size - 1);
+    return result;
+}
+
+QString GetPrivateProfileString(const QString& section, const QString& key, const QString& def, int size,
+                                const QString& fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return size > 0 ? def.left(size - 1) : def;
+    // A settings file is small; read at most 1 MiB of it.
+    return ProfileLookup(f.read(1 << 20), section, key, def, size);
+}

@@ -1,0 +1,16 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+// Reads one value from a settings file the way the classic profile reader
+// does: section and key names compared without regard to case and with the
+// blanks around them ignored; the first matching section and key win; the
+// value's surrounding blanks are trimmed and one pair of matching quotes
+// removed; the result is cut to size - 1 characters. A missing file, section
+// or key gives def. Bytes are taken as Latin-1 characters.
+QString GetPrivateProfileString(const QString& section, const QString& key, const QString& def, int size,
+                                const QString& fileName);
+
+// The same lookup over a file's contents, for tests.
+QString ProfileLookup(const QByteArray& contents, const QString& section, const QString& key, const QString& def,
+                      int size);

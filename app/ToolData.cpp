@@ -1,0 +1,3 @@
+#include "app/ToolData.h"
+
+unsigned char g_bComMode = 0;

@@ -1,0 +1,157 @@
+#pragma once
+#include "app/RectList.h"
+#include "app/ToolData.h"
+#include "platform/Platform.h"
+#include <QDialog>
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class CHoverButton;
+class CLedCtrl;
+class CFrameEdit;
+class ModeSwatch;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
+class HidLink;
+class SerialTransport;
+class StatusReportParser;
+
+// The main window: every control of the main dialog template, the texts bound
+// to them, the message log, and the handlers of every user operation. The
+// device work itself is done by the subsystem objects it owns (the serial
+// transport, the HID link, the status-report parser); the handlers call them
+// and decide what the user sees.
+//
+// Operations run on the window's thread. While one runs, the window keeps
+// painting (every wait goes through the platform's Clock) but takes no user
+// input, and device events are held back and delivered after it, in order.
+class CToolDlg : public QDialog, public ToolData, public DataExchange {
+    Q_OBJECT
+public:
+    explicit CToolDlg(const Platform& platform, QWidget* parent = nullptr);
+    ~CToolDlg() override;
+
+    // Data exchange in the template's binding order (see DoDataExchange).
+    bool UpdateData(bool bSaveAndValidate = true) override;
+
+    // Opening steps; run once by showEvent, or directly by tests.
+    bool OnInitDialog();
+
+    // The child window of a control id, or null.
+    QWidget* GetDlgItem(int id) const;
+    // Every child in template order (the order the resizing walks).
+    const std::vector<QWidget*>& Children() const { return m_children; }
+    // Dialog units to pixels with this window's font.
+    QRect MapDialogRect(int x, int y, int cx, int cy) const;
+
+    // --- handlers (each runs as one operation through Run) ---
+    void OnEepromOpen();
+    void OnFlashOpen();
+    void OnSetting();
+    void OnSwitchToHid();
+    void OnModeD();
+    void OnModeN();
+    void OnModeZ();
+    void OnSelchangeBaud();
+    void OnSwitchToCom();
+    void OnEepromDownload();
+    void OnFlashDownload();
+    void OnModeDollar();
+    void OnCalibrate();
+    // A device event: arrival when arrived is true, complete removal otherwise.
+    void OnDeviceChange(bool arrived);
+    // OK: read the controls back and close when that succeeds.
+    void OnOK();
+
+    // Runs fn as one operation: no user input meanwhile, device events held
+    // back until it ends. Nested calls run inline.
+    void Run(const std::function<void()>& fn);
+    bool Busy() const { return m_nBusy > 0; }
+
+    // --- serial-port discovery ---
+    // The port name of the first serial port the controller's rule matches,
+    // or an empty string.
+    QString FindUsbSerialPort() const;
+    void SearchSerialPortAtStartup();  // opening step 11
+
+    // --- resizing ---
+    void RecordRects();  // opening step 10
+    void OnSize();
+
+    // --- members ---
+    CRectList m_rectList;
+    CHoverButton* m_btnCalibrate = nullptr;
+    QProgressBar* m_progFlash = nullptr;
+    QProgressBar* m_progEeprom = nullptr;
+    CLedCtrl* m_ledFlash = nullptr;
+    CHoverButton* m_btnFlashDownload = nullptr;
+    CHoverButton* m_btnEepromDownload = nullptr;
+    CHoverButton* m_btnFlashOpen = nullptr;
+    CHoverButton* m_btnEepromOpen = nullptr;
+    CHoverButton* m_btnSwitchToCom = nullptr;
+    CHoverButton* m_btnSwitchToHid = nullptr;
+    CHoverButton* m_btnSetting = nullptr;
+    CFrameEdit* m_editVid = nullptr;
+    CFrameEdit* m_editPid = nullptr;
+    QComboBox* m_cbBaud = nullptr;
+    CLedCtrl* m_ledCom = nullptr;
+    CLedCtrl* m_ledEeprom = nullptr;
+    CLedCtrl* m_ledHid = nullptr;
+    QIcon m_hIcon;
+    std::uint16_t m_wInputReportLen = 0;
+    std::uint16_t m_wOutputReportLen = 0;
+
+    // Subsystems. m_hHid lives in the HID link, m_hCom in the transport.
+    std::unique_ptr<SerialTransport> m_transport;
+    std::unique_ptr<HidLink> m_hid;
+    std::unique_ptr<StatusReportParser> m_parser;
+
+    Platform m_platform;
+
+    // The log box as the user sees it (edit 1000) and the other edits.
+    QPlainTextEdit* m_editLog = nullptr;
+    QLineEdit* m_editEepromFile = nullptr;
+    QLineEdit* m_editFlashFile = nullptr;
+    QLineEdit* m_editComPort = nullptr;
+    QLineEdit* m_editVersion = nullptr;
+    ModeSwatch* m_swatch[4] = {};        // 1057..1060
+    QRadioButton* m_radio[4] = {};       // 1037..1040
+
+    // The bulb configurations the handlers give the icon buttons.
+    void ConfigurePlain(CHoverButton* btn);
+    void ConfigureBulb(CHoverButton* btn, int bulbIcon, int iconTop);  // SetIconTop(iconTop)
+    void ConfigureBulbOnly(CHoverButton* btn, int bulbIcon);
+    // SetLed with LED_CIRCLE, period 500, and m_bLit 1 for green, 0 otherwise.
+    void SetLight(CLedCtrl* led, int color);
+    // A message box with the application's name as caption.
+    void MessageBox(const QString& text);
+    // The dialog's own message box (no caption given).
+    void DialogMessageBox(const QString& text);
+
+protected:
+    void showEvent(QShowEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+
+private:
+    void CreateControls();
+    void ConnectHandlers();
+    void QueueDeviceEvent(bool arrived);
+    void ShowLog();
+
+    std::map<int, QWidget*> m_byId;
+    std::vector<QWidget*> m_children;
+    int m_nBusy = 0;
+    bool m_bInitDone = false;
+    std::vector<bool> m_pendingEvents;  // true: arrival
+    QString m_shownLog;                 // the log text as last put into the box
+    QString m_shownLogDisplay;
+};

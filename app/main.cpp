@@ -1,0 +1,61 @@
+#include "app/QtPrompts.h"
+#include "app/ToolApp.h"
+#include "platform/EventLoopClock.h"
+#include "platform/LinuxHidBus.h"
+#include "platform/LinuxSerialPortMap.h"
+#include "platform/UdevDeviceWatcher.h"
+#include "simulator/SimPlatform.h"
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // Message boxes carry the executable's name as their caption.
+    QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Bench tool for the MORVAX touch-panel controller."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption simulate(QStringLiteral("simulate"),
+                                QStringLiteral("Run on the simulated controller instead of the hardware; "
+                                               "MODE is com (default) or hid, the mode it starts in."),
+                                QStringLiteral("MODE"), QStringLiteral("com"));
+    parser.addOption(simulate);
+    // "--simulate" alone takes the default mode.
+    QStringList args = app.arguments();
+    for (QString& a : args)
+        if (a == QStringLiteral("--simulate"))
+            a = QStringLiteral("--simulate=com");
+    parser.process(args);
+
+    EventLoopClock clock;
+    QtPrompts prompts;
+    if (parser.isSet(simulate)) {
+        const QString mode = parser.value(simulate).toLower();
+        if (mode != QStringLiteral("com") && mode != QStringLiteral("hid")) {
+            std::fprintf(stderr, "morvax-tool: --simulate takes com or hid, not %s\n", qPrintable(mode));
+            return 2;
+        }
+        SimKnobs knobs;
+        knobs.startMode = mode == QStringLiteral("hid") ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
+        SimPlatform sim(clock, prompts, knobs);
+        CToolApp(sim.platform()).InitInstance();
+        return 0;
+    }
+    LinuxSerialPortMap portMap;
+    LinuxHidBus hidBus;
+    UdevDeviceWatcher watcher;
+    Platform platform;
+    platform.clock = &clock;
+    platform.prompts = &prompts;
+    platform.portMap = &portMap;
+    platform.hidBus = &hidBus;
+    platform.watcher = &watcher;
+    CToolApp(platform).InitInstance();
+    return 0;
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <QWidget>
+
+// Colour codes.
+constexpr int LED_RED = 2001;
+constexpr int LED_GREY = 2002;
+constexpr int LED_BLUE = 2003;
+constexpr int LED_GREEN = 2004;
+constexpr int LED_YELLOW = 2008;
+// Style codes.
+constexpr int LED_CIRCLE = 3001;
+constexpr int LED_SQUARE = 3002;
+
+// A status light: paints itself as a lamp in one of five colours, round or
+// square, bright or dark; repaints on timer 1001 every period ms (0: never);
+// yellow blinks by flipping m_bLit on every paint. Window's thread only.
+class CLedCtrl : public QWidget {
+    Q_OBJECT
+public:
+    explicit CLedCtrl(QWidget* parent = nullptr);
+    ~CLedCtrl() override;
+
+    // window is the light's own widget (the owner passes the light itself).
+    // Stores colour, style and period and restarts timer 1001 with the period.
+    // Does not repaint. Returns TRUE.
+    bool SetLed(QWidget* window, int nColor, int nShape, int nPeriod);
+
+    int m_bLit = 0;  // 1 bright, 0 dark; set by the owner after SetLed
+
+    int color() const { return m_nColor; }
+    int shape() const { return m_nShape; }
+    int period() const { return m_nPeriod; }
+    int timerId1001() const { return m_timer; }  // the running Qt timer, 0 when none
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void timerEvent(QTimerEvent*) override;
+
+private:
+    int m_nColor = 0;
+    int m_nShape = 0;
+    int m_nPeriod = 0;
+    int m_timer = 0;
+};

@@ -1,0 +1,46 @@
+#pragma once
+#include "platform/HidBus.h"
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+struct ToolData;
+class DataExchange;
+
+// Finding, identifying, opening and closing the controller as a HID device.
+// Writes its messages into the window's log (ToolData) and runs the data
+// exchange where the sequence shows texts. Window's thread only.
+class HidLink {
+public:
+    // The three outcomes of GetHidDevicePath.
+    enum class PathResult { Opened, Invalid, None };
+
+    HidLink(HidBus& bus, ToolData& data, DataExchange& exchange);
+    ~HidLink();
+
+    // The device at position in the present HID interfaces. Opened: device
+    // holds it; Invalid: it exists but cannot be opened; None: no interface
+    // there (or enumeration failed, logged) and the search ends.
+    PathResult GetHidDevicePath(int position, std::unique_ptr<HidDevice>& device);
+    // True when device is the controller named by the VID and PID texts; the
+    // device then stays with the caller. On false it has been closed (reset).
+    bool IdentifyHidDevice(std::unique_ptr<HidDevice>& device);
+    // Searches from position 0; true with the controller open in m_hHid.
+    // Closes a handle still held in m_hHid first, so none leaks.
+    bool OpenHidDevice();
+    // Closes device (which may be null) and logs the outcome; true when a
+    // device was closed. The caller's pointer is reset.
+    bool CloseHidDevice(std::unique_ptr<HidDevice>& device);
+
+    // Called when identification disables the version edit.
+    std::function<void()> onDisableVersionEdit;
+
+    std::unique_ptr<HidDevice> m_hHid;
+    std::uint16_t m_wInputReportLen = 0;
+    std::uint16_t m_wOutputReportLen = 0;
+
+private:
+    HidBus& m_bus;
+    ToolData& m_data;
+    DataExchange& m_exchange;
+};

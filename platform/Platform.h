@@ -1,0 +1,17 @@
+#pragma once
+
+class Clock;
+class Prompts;
+class SerialPortMap;
+class HidBus;
+class DeviceWatcher;
+
+// The device access the tool runs on: the Linux implementations, or the
+// simulated controller's. Nothing here is owned.
+struct Platform {
+    Clock* clock = nullptr;
+    Prompts* prompts = nullptr;
+    SerialPortMap* portMap = nullptr;
+    HidBus* hidBus = nullptr;
+    DeviceWatcher* watcher = nullptr;
+};

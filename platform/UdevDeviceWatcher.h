@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/DeviceWatcher.h"
+
+struct udev;
+struct udev_monitor;
+class QSocketNotifier;
+
+// Device events from a udev monitor on the subsystems that stand for USB
+// devices, disks, HID interfaces, network adapters and serial ports. Where no
+// udev daemon runs (containers, CI) the monitor listens to the kernel's own
+// events instead. Emits on the window's thread through a QSocketNotifier.
+class UdevDeviceWatcher : public DeviceWatcher {
+    Q_OBJECT
+public:
+    // source: "udev" for events after udev has processed them, "kernel" for
+    // the kernel's uevents, or empty to choose by whether udevd runs.
+    explicit UdevDeviceWatcher(QObject* parent = nullptr, const char* source = nullptr);
+    ~UdevDeviceWatcher() override;
+
+    bool start() override;
+    void stop() override;
+    QString errorText() const override { return m_error; }
+    // The event source in use after start(): "udev" or "kernel".
+    QString source() const { return m_source; }
+
+private:
+    void onReadable();
+
+    udev* m_udev = nullptr;
+    udev_monitor* m_monitor = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+    QString m_source;
+    QString m_error;
+};

@@ -1,0 +1,23 @@
+#pragma once
+#include <QCursor>
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+#include <optional>
+
+// Resource numbers.
+constexpr int IDR_MAINFRAME = 128;  // application icon
+constexpr int IDI_BULB_GREY = 150;  // grey (unlit) lamp, 32x32
+constexpr int IDI_BULB_GREEN = 151; // green (lit) lamp, 32x32
+constexpr int IDC_HAND = 152;       // button cursor, 32x32, hot spot (5, 0)
+constexpr int IDB_PANEL = 157;      // picture of the right-hand panel
+
+// Icon by resource number; a null icon for an unknown number. Repeated calls
+// return copies of one icon (equal cacheKey()).
+QIcon ToolIcon(int id);
+// Cursor by resource number; nothing for an unknown number.
+std::optional<QCursor> ToolCursor(int id);
+// Bitmap by resource number; a null pixmap for an unknown number.
+QPixmap ToolBitmap(int id);
+// The three-line product text of the right-hand panel: name, version, date.
+QString ProductText();

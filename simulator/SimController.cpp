@@ -1,0 +1,217 @@
+#include "simulator/SimController.h"
+#include "platform/Clock.h"
+#include "simulator/SimSerialPeer.h"
+#include <chrono>
+#include <thread>
+
+namespace {
+constexpr int RECORD_SIZE = 287;
+constexpr std::uint8_t REPORT_ID = 0x02;
+constexpr std::uint8_t CMD_TO_COM = 0x40;
+constexpr std::uint8_t CMD_CALIBRATE = 0x23;
+constexpr char CMD_TO_HID = 0x26;
+
+bool isCommandByte(char c)
+{
+    return c == 'n' || c == 'd' || c == 'z' || c == '$' || c == CMD_TO_HID;
+}
+} // namespace
+
+SimController::SimController(Clock& clock, const SimKnobs& knobs, QObject* parent)
+    : QObject(parent), m_clock(clock), m_knobs(knobs), m_mode(knobs.startMode)
+{
+    if (knobs.startPresent) {
+        // Appear without events: the device was there before the tool started.
+        m_present = true;
+        if (m_mode == Mode::Com) {
+            m_peer = std::make_unique<SimSerialPeer>(*this);
+            if (!m_peer->start())
+                m_peer.reset();
+        }
+    }
+}
+
+SimController::~SimController() = default;
+
+QString SimController::portName() const
+{
+    return (presentAs(Mode::Com) && m_peer) ? m_peer->slavePath() : QString();
+}
+
+void SimController::leave()
+{
+    if (!m_present)
+        return;
+    m_present = false;
+    const bool wasCom = m_mode == Mode::Com;
+    m_peer.reset();
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending.clear();
+        m_recent.clear();
+        m_silent = false;
+        m_recordCount = 0;
+    }
+    if (wasCom)
+        emit removed(QStringLiteral("tty"));
+    else
+        emit removed(QStringLiteral("hidraw"));
+    emit removed(QStringLiteral("usb"));
+}
+
+void SimController::appear()
+{
+    if (m_present)
+        return;
+    m_present = true;
+    emit arrived(QStringLiteral("usb"));
+    if (m_mode == Mode::Com) {
+        m_peer = std::make_unique<SimSerialPeer>(*this);
+        if (!m_peer->start())
+            m_peer.reset();
+        emit arrived(QStringLiteral("tty"));
+    } else {
+        emit arrived(QStringLiteral("hidraw"));
+    }
+}
+
+void SimController::switchTo(Mode target)
+{
+    leave();
+    m_mode = target;
+    m_clock.schedule(m_knobs.switchAbsentMs, [this] { appear(); });
+}
+
+void SimController::unplug() { leave(); }
+
+void SimController::plugIn() { appear(); }
+
+QByteArray SimController::statusStream() const
+{
+    // Status lines with position lines and a little noise between them, more
+    // than one 1024-byte read takes.
+    QByteArray out;
+    const auto& s = m_knobs.status;
+    for (int i = 0; out.size() < 1400; ++i) {
+        out += QByteArray("$ %1 ,%2 ,%3 ,%4 ,%5 ,%6\r\n")
+                   .replace("%1", QByteArray::number(s[0]))
+                   .replace("%2", QByteArray::number(s[1]))
+                   .replace("%3", QByteArray::number(s[2]))
+                   .replace("%4", QByteArray::number(s[3]))
+                   .replace("%5", QByteArray::number(s[4]))
+                   .replace("%6", QByteArray::number(s[5]));
+        out += "X " + QByteArray::number(100 + i) + " ,Y " + QByteArray::number(200 + i) + "\r\n";
+        if (i % 3 == 1)
+            out += "ok";  // noise the parser must skip
+    }
+    return out;
+}
+
+QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs)
+{
+    std::lock_guard lock(m_mutex);
+    m_serialLog += bytes;
+    delayMs = 0;
+
+    // A lone command byte arrives by itself (the tool writes one byte at a
+    // time and pauses); anything else is part of an image record.
+    if (m_pending.isEmpty() && bytes.size() == 1 && isCommandByte(bytes[0])) {
+        const char c = bytes[0];
+        m_recordCount = 0;
+        m_silent = false;
+        if (c == CMD_TO_HID) {
+            m_recent.clear();
+            m_clock.schedule(50, [this] { switchTo(Mode::Hid); });
+            return {};
+        }
+        m_recent += c;
+        if (m_recent.size() > 4)
+            m_recent.remove(0, m_recent.size() - 4);
+        if (m_recent.endsWith("nn") || m_recent.endsWith("dd"))
+            return statusStream();
+        return {};
+    }
+
+    m_pending += bytes;
+    QByteArray answers;
+    while (m_pending.size() >= RECORD_SIZE) {
+        m_records.push_back(m_pending.left(RECORD_SIZE));
+        m_pending.remove(0, RECORD_SIZE);
+        const int n = ++m_recordCount;
+        if (n == m_knobs.unplugAtRecord) {
+            m_silent = true;
+            m_clock.schedule(0, [this] { unplug(); });
+        }
+        if (n == m_knobs.silentFromRecord)
+            m_silent = true;
+        if (m_silent)
+            continue;
+        answers += (n == m_knobs.wrongAnswerAtRecord) ? QByteArray("Erro") : QByteArray("Pass");
+        delayMs = m_knobs.answerDelayMs;
+    }
+    return answers;
+}
+
+std::vector<QByteArray> SimController::records() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_records;
+}
+
+void SimController::clearRecords()
+{
+    std::lock_guard lock(m_mutex);
+    m_records.clear();
+    m_recordCount = 0;
+    m_silent = false;
+}
+
+QByteArray SimController::serialLog() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_serialLog;
+}
+
+bool SimController::hidSetFeature(const std::uint8_t* data, std::size_t len)
+{
+    if (len < 2 || data[0] != REPORT_ID)
+        return false;
+    if (data[1] == CMD_TO_COM) {
+        m_clock.schedule(50, [this] { switchTo(Mode::Com); });
+        return true;
+    }
+    if (data[1] == CMD_CALIBRATE) {
+        std::lock_guard lock(m_hidMutex);
+        m_calibrationDoneAt = m_clock.nowMs() + m_knobs.calibrationMs;
+        return true;
+    }
+    return true;
+}
+
+bool SimController::hidGetFeature(std::uint8_t* data, std::size_t len)
+{
+    if (len < 2 || data[0] != REPORT_ID)
+        return false;
+    std::int64_t doneAt;
+    {
+        std::lock_guard lock(m_hidMutex);
+        doneAt = m_calibrationDoneAt;
+    }
+    if (doneAt >= 0) {
+        // The read-back blocks until the calibration ends, in the clock's
+        // time; a test clock is advanced by the tool's wait meanwhile. Give up
+        // after a minute of real time so that nothing can hang for ever.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (m_clock.nowMs() < doneAt) {
+            if (!m_present || std::chrono::steady_clock::now() > giveUp)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::lock_guard lock(m_hidMutex);
+        m_calibrationDoneAt = -1;
+        data[1] = m_knobs.calibrationResult;
+        return true;
+    }
+    data[1] = 0x00;
+    return true;
+}

@@ -1,0 +1,87 @@
+#pragma once
+#include "simulator/SimKnobs.h"
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+class Clock;
+class SimSerialPeer;
+
+// The simulated MORVAX controller: the controller's side of every exchange.
+//
+// In COM mode it is a pseudo-terminal (SimSerialPeer) whose slave path is the
+// port name; in HID mode it is an interface of the simulated HID bus. Leaving
+// the bus and coming back emit removed/arrived, which the simulated device
+// watcher passes on. Mode and presence change on the window's thread only
+// (through Clock::schedule); the serial side's thread calls only the
+// COM-protocol functions below, which lock.
+class SimController : public QObject {
+    Q_OBJECT
+public:
+    using Mode = SimKnobs::Mode;
+
+    SimController(Clock& clock, const SimKnobs& knobs, QObject* parent = nullptr);
+    ~SimController() override;
+
+    SimKnobs& knobs() { return m_knobs; }
+    const SimKnobs& knobs() const { return m_knobs; }
+    Clock& clock() { return m_clock; }
+
+    // --- presence and mode (window's thread) ---
+    Mode mode() const { return m_mode; }
+    bool present() const { return m_present; }
+    bool presentAs(Mode m) const { return m_present && m_mode == m; }
+    // The pseudo-terminal's slave path while present in COM mode, else empty.
+    QString portName() const;
+
+    // Leaves the bus now and comes back in `target` after knobs().switchAbsentMs.
+    void switchTo(Mode target);
+    // Pulls the plug / plugs it back in (in the current mode).
+    void unplug();
+    void plugIn();
+
+    // --- COM side (called on the serial peer's thread) ---
+    // Takes bytes the tool wrote and returns the bytes to answer with. May
+    // ask for a delay before the answer is written (answerDelayMs).
+    QByteArray onSerialBytes(const QByteArray& bytes, int& delayMs);
+    // Every 287-byte record received since the last clearRecords().
+    std::vector<QByteArray> records() const;
+    void clearRecords();
+    // Every byte received over the serial side, in order.
+    QByteArray serialLog() const;
+
+    // --- HID side (window's thread or the calibration worker) ---
+    bool hidSetFeature(const std::uint8_t* data, std::size_t len);
+    bool hidGetFeature(std::uint8_t* data, std::size_t len);
+
+signals:
+    void arrived(const QString& subsystem);
+    void removed(const QString& subsystem);
+
+private:
+    void leave();
+    void appear();
+    QByteArray statusStream() const;
+
+    Clock& m_clock;
+    SimKnobs m_knobs;
+    Mode m_mode;
+    std::atomic<bool> m_present{false};
+    std::unique_ptr<SimSerialPeer> m_peer;
+
+    mutable std::mutex m_mutex;         // guards the COM-side state below
+    QByteArray m_pending;               // bytes of a record not yet complete
+    QByteArray m_recent;                // the last command bytes, for sequences
+    QByteArray m_serialLog;
+    std::vector<QByteArray> m_records;
+    int m_recordCount = 0;              // records answered since the port opened
+    bool m_silent = false;
+
+    // Calibration in progress (HID side).
+    std::int64_t m_calibrationDoneAt = -1;
+    std::mutex m_hidMutex;
+};

@@ -1,0 +1,43 @@
+#pragma once
+#include "platform/HidBus.h"
+#include <QString>
+#include <vector>
+
+class SimController;
+
+// The simulated HID bus: other HID devices put before the controller, then
+// the controller while it is present in HID mode.
+class SimHidBus : public HidBus {
+public:
+    // Another HID device on the bus.
+    struct OtherDevice {
+        HidAttributes attributes;
+        bool openable = true;      // false: held exclusively (a keyboard)
+        bool descriptorOk = true;  // false: its report descriptor cannot be read
+    };
+
+    explicit SimHidBus(SimController& controller);
+
+    // Devices listed before the controller, in order.
+    std::vector<OtherDevice>& others() { return m_others; }
+    // A second controller with the same IDs after the first (for tests).
+    void setTwinController(bool twin) { m_twin = twin; }
+    // Makes the controller's descriptor unreadable.
+    void setControllerDescriptorOk(bool ok) { m_controllerDescriptorOk = ok; }
+    // Makes enumeration fail as a whole.
+    void setEnumerationFails(bool fails) { m_enumerationFails = fails; }
+    // Number of controller handles open now (to find leaks).
+    int openControllerHandles() const { return m_openHandles; }
+
+    bool interfaces(std::vector<std::string>& paths) override;
+    std::unique_ptr<HidDevice> open(const std::string& path) override;
+
+private:
+    friend class SimHidDevice;
+    SimController& m_controller;
+    std::vector<OtherDevice> m_others;
+    bool m_twin = false;
+    bool m_controllerDescriptorOk = true;
+    bool m_enumerationFails = false;
+    int m_openHandles = 0;
+};

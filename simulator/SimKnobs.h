@@ -1,0 +1,32 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+// The simulated controller's settings, for tests and demos.
+struct SimKnobs {
+    enum class Mode { Hid, Com };
+
+    // Identity in HID mode. The demo Config.ini names the same IDs.
+    std::uint16_t vid = 0x2f5a;
+    std::uint16_t pid = 0x0107;
+    std::uint16_t version = 0x0213;
+
+    Mode startMode = Mode::Com;
+    bool startPresent = true;
+
+    // Download answers. Records are counted from 1; -1 disables a knob.
+    int wrongAnswerAtRecord = -1;  // answer "E..." instead of "P..." to this record
+    int silentFromRecord = -1;     // no answer from this record on
+    int unplugAtRecord = -1;       // leave the bus when this record arrives
+    int answerDelayMs = 0;         // delay before each answer
+
+    // Mode switching: how long the controller is gone from the bus.
+    int switchAbsentMs = 600;
+
+    // Calibration: how long the read-back blocks, and the answer's byte 1.
+    int calibrationMs = 1500;
+    std::uint8_t calibrationResult = 0x02;
+
+    // The six values of the "$" status lines the controller streams.
+    std::array<int, 6> status = {1, -2, 30, 127, 0, 200};
+};

@@ -1,0 +1,26 @@
+#pragma once
+#include "platform/Platform.h"
+#include "simulator/SimController.h"
+#include "simulator/SimDeviceWatcher.h"
+#include "simulator/SimHidBus.h"
+#include "simulator/SimSerialPortMap.h"
+
+// The whole simulated platform: the controller and the seams built on it. The
+// clock and the prompts come from outside (the real ones in the demo, test
+// doubles in tests).
+class SimPlatform {
+public:
+    SimPlatform(Clock& clock, Prompts& prompts, const SimKnobs& knobs = {});
+
+    Platform platform();
+    SimController& controller() { return m_controller; }
+    SimHidBus& hidBus() { return m_hidBus; }
+
+private:
+    Clock& m_clock;
+    Prompts& m_prompts;
+    SimController m_controller;
+    SimSerialPortMap m_portMap;
+    SimHidBus m_hidBus;
+    SimDeviceWatcher m_watcher;
+};

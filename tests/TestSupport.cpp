@@ -1,0 +1,43 @@
+#include "TestSupport.h"
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+
+DialogFixture::DialogFixture(const SimKnobs& knobs, const char* configIni)
+{
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    if (configIni) {
+        QFile f(dir.filePath(QStringLiteral("Config.ini")));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(configIni);
+    }
+    sim = std::make_unique<SimPlatform>(clock, prompts, knobs);
+    dlg = std::make_unique<CToolDlg>(sim->platform());
+}
+
+DialogFixture::~DialogFixture()
+{
+    dlg.reset();
+    sim.reset();
+    QDir::setCurrent(m_oldDir);
+}
+
+void DialogFixture::open()
+{
+    dlg->show();
+    clock.pump();
+}
+
+QString DialogFixture::shownLog() const
+{
+    QString s = dlg->m_editLog->toPlainText();
+    s.replace(u'\n', QStringLiteral("\r\n"));
+    return s;
+}
+
+QColor CentrePixel(QWidget* w)
+{
+    const QImage img = w->grab().toImage();
+    return img.pixelColor(img.width() / 2, img.height() / 2);
+}

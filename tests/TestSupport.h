@@ -1,0 +1,56 @@
+#pragma once
+#include "app/ToolDlg.h"
+#include "platform/Prompts.h"
+#include "simulator/ManualClock.h"
+#include "simulator/SimPlatform.h"
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+// Prompts answered by the test: message boxes are recorded, file dialogs
+// answer with the queued paths (an empty path is a cancelled dialog).
+class FakePrompts : public Prompts {
+public:
+    void messageBox(const QString& text, const QString& caption) override
+    {
+        messages << text;
+        captions << caption;
+    }
+    QString openFileName(const QString& filter, const QString& initialName) override
+    {
+        filters << filter;
+        initialNames << initialName;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+
+    QStringList messages, captions, filters, initialNames;
+    QStringList files;  // answers of the next open-file dialogs
+};
+
+// The real main window on the simulated controller with a manual clock, in a
+// working directory of its own (which may hold a Config.ini).
+class DialogFixture {
+public:
+    // configIni: the Config.ini contents; null for no file.
+    explicit DialogFixture(const SimKnobs& knobs = {}, const char* configIni = "[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n");
+    ~DialogFixture();
+
+    // Shows the window, which runs the opening steps.
+    void open();
+
+    ManualClock clock;
+    FakePrompts prompts;
+    std::unique_ptr<SimPlatform> sim;
+    std::unique_ptr<CToolDlg> dlg;
+    QTemporaryDir dir;
+
+    SimController& controller() { return sim->controller(); }
+    // The log text as the box shows it now, with CR LF line ends.
+    QString shownLog() const;
+
+private:
+    QString m_oldDir;
+};
+
+// Pixel colour at the centre of a widget, as grabbed.
+QColor CentrePixel(QWidget* w);
