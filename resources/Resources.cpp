@@ -1,6 +1,97 @@
-// Placeholder: the artwork is being made.
 #include "resources/Resources.h"
-QIcon ToolIcon(int) { return {}; }
-std::optional<QCursor> ToolCursor(int) { return std::nullopt; }
-QPixmap ToolBitmap(int) { return {}; }
-QString ProductText() { return QStringLiteral("MORVAX Tool\nV1.0\n2026-12-06"); }
+#include "resources/Artwork.h"
+#include <QCoreApplication>
+#include <QHash>
+
+namespace {
+
+// One cache for every kind of artwork. Each entry is made once; callers get
+// copies that share its data, so icons compare equal by cacheKey().
+struct Cache {
+    QHash<int, QIcon> icons;
+    QHash<int, QCursor> cursors;
+    QHash<int, QPixmap> bitmaps;
+};
+
+void ClearCache();
+
+Cache& TheCache()
+{
+    static Cache cache;
+    static bool registered = false;
+    if (!registered) {
+        // Pixmaps must not outlive the application object: empty the cache
+        // when it goes away (a later application starts a fresh one).
+        qAddPostRoutine(ClearCache);
+        registered = true;
+    }
+    return cache;
+}
+
+void ClearCache()
+{
+    Cache& c = TheCache();
+    c.icons.clear();
+    c.cursors.clear();
+    c.bitmaps.clear();
+}
+
+QIcon MakeIcon(int id)
+{
+    QIcon icon;
+    switch (id) {
+    case IDR_MAINFRAME:
+        for (int size : {16, 24, 32, 48, 64, 128})
+            icon.addPixmap(Artwork::AppIcon(size));
+        break;
+    case IDI_BULB_GREY:
+        icon.addPixmap(Artwork::Bulb(BULB_GREY_GLASS));
+        break;
+    case IDI_BULB_GREEN:
+        icon.addPixmap(Artwork::Bulb(BULB_GREEN_GLASS));
+        break;
+    default:
+        break;
+    }
+    return icon;
+}
+
+}  // namespace
+
+QIcon ToolIcon(int id)
+{
+    if (id != IDR_MAINFRAME && id != IDI_BULB_GREY && id != IDI_BULB_GREEN)
+        return QIcon();
+    Cache& c = TheCache();
+    auto it = c.icons.find(id);
+    if (it == c.icons.end())
+        it = c.icons.insert(id, MakeIcon(id));
+    return *it;
+}
+
+std::optional<QCursor> ToolCursor(int id)
+{
+    if (id != IDC_HAND)
+        return std::nullopt;
+    Cache& c = TheCache();
+    auto it = c.cursors.find(id);
+    if (it == c.cursors.end())
+        it = c.cursors.insert(id, QCursor(Artwork::Hand(), 5, 0));
+    return *it;
+}
+
+QPixmap ToolBitmap(int id)
+{
+    if (id != IDB_PANEL)
+        return QPixmap();
+    Cache& c = TheCache();
+    auto it = c.bitmaps.find(id);
+    if (it == c.bitmaps.end())
+        it = c.bitmaps.insert(id, Artwork::Panel());
+    return *it;
+}
+
+QString ProductText()
+{
+    return QStringLiteral("MORVAX Tool\nVersion 1.0.0\n2026-12-06");
+}
