@@ -31,14 +31,18 @@ namespace {
 // shortened, but typing cannot make a text longer than the limit.
 class MaxCharsValidator : public QValidator {
 public:
-    MaxCharsValidator(QLineEdit* edit, int max) : QValidator(edit), m_edit(edit), m_max(max) {}
+    MaxCharsValidator(QLineEdit* edit, int max) : QValidator(edit), m_last(edit->text()), m_max(max)
+    {
+        // The edit's text as last accepted; setText() bypasses validation.
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { m_last = t; });
+    }
     State validate(QString& input, int&) const override
     {
-        return (input.size() > m_max && input.size() > m_edit->text().size()) ? Invalid : Acceptable;
+        return (input.size() > m_max && input.size() > m_last.size()) ? Invalid : Acceptable;
     }
 
 private:
-    QLineEdit* m_edit;
+    QString m_last;
     int m_max;
 };
 

@@ -1,0 +1,168 @@
+#include "TestSupport.h"
+#include "controls/FrameEdit.h"
+#include "controls/HoverButton.h"
+#include "controls/LedCtrl.h"
+#include "resources/DialogTemplate.h"
+#include "resources/Resources.h"
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+// The main window as it opens, its data exchange and its message log.
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private:
+    static SimKnobs absent()
+    {
+        SimKnobs k;
+        k.startPresent = false;
+        return k;
+    }
+
+private slots:
+    void everyControlOfTheTemplateInOrder()
+    {
+        DialogFixture f(absent());
+        const auto& controls = MainDialogTemplate().controls;
+        QCOMPARE(int(f.dlg->Children().size()), int(controls.size()));
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            if (controls[i].id >= 0)
+                QCOMPARE(f.dlg->GetDlgItem(controls[i].id), f.dlg->Children()[i]);
+            QCOMPARE(f.dlg->Children()[i]->parentWidget(), f.dlg.get());
+        }
+        QCOMPARE(f.dlg->windowTitle(), QStringLiteral("MORVAX Control Tesselon "));
+        // Dialog units scale with the font: the template is wider than high.
+        QVERIFY(f.dlg->width() > f.dlg->height());
+        const QRect log = f.dlg->GetDlgItem(1000)->geometry();
+        QVERIFY(f.dlg->rect().contains(log));
+    }
+
+    void startUpStateWithoutController()
+    {
+        DialogFixture f(absent());
+        f.open();
+        for (CLedCtrl* led : {f.dlg->m_ledHid, f.dlg->m_ledCom, f.dlg->m_ledEeprom, f.dlg->m_ledFlash}) {
+            QCOMPARE(led->color(), LED_RED);
+            QCOMPARE(led->m_bLit, 0);
+            QCOMPARE(CentrePixel(led), QColor(150, 0, 0));  // dark red body
+        }
+        QCOMPARE(f.dlg->m_cbBaud->count(), 7);
+        QCOMPARE(f.dlg->m_cbBaud->itemText(0), QStringLiteral("9600"));
+        QCOMPARE(f.dlg->m_cbBaud->itemText(6), QStringLiteral("460800"));
+        QCOMPARE(f.dlg->m_cbBaud->currentIndex(), -1);
+        QCOMPARE(f.dlg->m_editVid->text(), QStringLiteral("2f5a"));
+        QCOMPARE(f.dlg->m_editPid->text(), QStringLiteral("0107"));
+        QCOMPARE(f.dlg->m_editVid->frameColor(), QColor(0, 128, 64));
+        QCOMPARE(f.dlg->m_editComPort->text(), QString());
+        QCOMPARE(f.dlg->m_strLog, QString());
+        QCOMPARE(f.dlg->m_editLog->toPlainText(), QString());
+        QCOMPARE(g_bComMode, 0);
+        const qint64 grey = ToolIcon(IDI_BULB_GREY).cacheKey();
+        QCOMPARE(f.dlg->m_btnCalibrate->normalIcon().cacheKey(), grey);
+        QCOMPARE(f.dlg->m_btnSwitchToCom->normalIcon().cacheKey(), grey);
+        QCOMPARE(f.dlg->m_btnCalibrate->iconTop(), -20);
+        // Every button is blue on green, with the hand cursor, 3-D.
+        for (CHoverButton* b : {f.dlg->m_btnSetting, f.dlg->m_btnEepromOpen, f.dlg->m_btnFlashDownload}) {
+            QCOMPARE(b->normalColor(), QColor(0, 0, 255));
+            QCOMPARE(b->hoverColor(), QColor(0, 255, 0));
+            QVERIFY(!b->isFlat());
+            QVERIFY(!b->isTransparent());
+            QVERIFY(!b->hasIcon());
+        }
+    }
+
+    void idBoxesEmptyWithoutConfigIni()
+    {
+        DialogFixture f(absent(), nullptr);
+        f.open();
+        QCOMPARE(f.dlg->m_strVid, QString());
+        QCOMPARE(f.dlg->m_editPid->text(), QString());
+    }
+
+    void logNewestFirstAndTypedTextKept()
+    {
+        DialogFixture f(absent());
+        f.open();
+        f.dlg->Log("first\r\n");
+        f.dlg->Log("second\r\n");
+        f.dlg->UpdateData(false);
+        QCOMPARE(f.shownLog(), QStringLiteral("second\r\nfirst\r\n"));
+
+        // Typed text becomes part of the log at the next read-back and stays
+        // below what is logged after it.
+        f.dlg->m_editLog->moveCursor(QTextCursor::End);
+        QTest::keyClicks(f.dlg->m_editLog, "typed");
+        QVERIFY(f.dlg->UpdateData(true));
+        QCOMPARE(f.dlg->m_strLog, QStringLiteral("second\r\nfirst\r\ntyped"));
+        f.dlg->Log("third\r\n");
+        f.dlg->UpdateData(false);
+        QCOMPARE(f.shownLog(), QStringLiteral("third\r\nsecond\r\nfirst\r\ntyped"));
+
+        // A refresh before any read-back replaces what was typed.
+        f.dlg->m_editLog->moveCursor(QTextCursor::End);
+        QTest::keyClicks(f.dlg->m_editLog, "lost");
+        f.dlg->UpdateData(false);
+        QCOMPARE(f.shownLog(), QStringLiteral("third\r\nsecond\r\nfirst\r\ntyped"));
+    }
+
+    void untouchedLogRoundTripsExactly()
+    {
+        // Lone LFs (as a file's text shows) are invisible in the box, but a
+        // read-back of an untouched box gives the log back unchanged.
+        DialogFixture f(absent());
+        f.open();
+        f.dlg->Log("A\r\n\nB\r\n\r\n");
+        f.dlg->UpdateData(false);
+        QCOMPARE(f.dlg->m_editLog->toPlainText(), QStringLiteral("A\nB\n\n"));
+        QVERIFY(f.dlg->UpdateData(true));
+        QCOMPARE(f.dlg->m_strLog, QStringLiteral("A\r\n\nB\r\n\r\n"));
+    }
+
+    void readBackChecksTheIdLengths()
+    {
+        DialogFixture f(absent(), "[VID/PID]\nVID=0123456789012345678901234567890123456789ab\nPID=0107\n");
+        f.open();
+        // Shown in full, though longer than typing allows.
+        QCOMPARE(f.dlg->m_editVid->text().size(), 42);
+        f.dlg->m_editComPort->setText("typed port");
+        QVERIFY(!f.dlg->UpdateData(true));
+        QCOMPARE(f.prompts.messages, QStringList{"Please enter no more than 40 characters."});
+        // The bindings after the failed check were not read back.
+        QCOMPARE(f.dlg->m_strComPort, QString());
+        QCOMPARE(f.dlg->m_strPid, QStringLiteral("0107"));
+
+        // Typing cannot make a 40-character text longer.
+        f.dlg->m_editPid->setText(QString(40, u'1'));
+        f.dlg->m_editPid->end(false);
+        QTest::keyClicks(f.dlg->m_editPid, "2");
+        QCOMPARE(f.dlg->m_editPid->text(), QString(40, u'1'));
+    }
+
+    void enterInTheVidBoxEndsTheDialogWhenTheExchangeSucceeds()
+    {
+        DialogFixture f(absent());
+        f.open();
+        QSignalSpy accepted(f.dlg.get(), &QDialog::accepted);
+        f.dlg->m_editVid->setText(QString(41, u'f'));
+        QTest::keyClick(f.dlg->m_editVid, Qt::Key_Return);
+        QCOMPARE(accepted.count(), 0);
+        QVERIFY(f.dlg->isVisible());
+        f.dlg->m_editVid->setText("2f5a");
+        QTest::keyClick(f.dlg->m_editVid, Qt::Key_Return);
+        QCOMPARE(accepted.count(), 1);
+        QCOMPARE(f.dlg->result(), int(QDialog::Accepted));
+    }
+
+    void escapeCancels()
+    {
+        DialogFixture f(absent());
+        f.open();
+        QSignalSpy rejected(f.dlg.get(), &QDialog::rejected);
+        QTest::keyClick(f.dlg->m_editPid, Qt::Key_Escape);
+        QCOMPARE(rejected.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
