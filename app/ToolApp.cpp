@@ -1,9 +1,22 @@
 #include "app/ToolApp.h"
 #include "app/QtPrompts.h"
 #include "app/ToolDlg.h"
+#include "controls/SplashWnd.h"
+#include "platform/Clock.h"
+#include <memory>
+
+void CToolApp::ShowSplash(Clock& clock, const QString& fileName)
+{
+    auto splash = std::make_unique<CSplashWnd>(fileName);
+    splash->ShowSplash();
+    splash->DrawCaption(QStringLiteral("MORVAX!"));
+    clock.sleepMs(SPLASH_MS);
+    splash->DestroyWindow();
+}
 
 bool CToolApp::InitInstance()
 {
+    ShowSplash(*m_platform.clock);
     CToolDlg dlg(m_platform);
     if (auto* prompts = dynamic_cast<QtPrompts*>(m_platform.prompts))
         prompts->setOwner(&dlg);

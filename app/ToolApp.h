@@ -1,5 +1,8 @@
 #pragma once
 #include "platform/Platform.h"
+#include <QString>
+
+class Clock;
 
 // The application: shows the start-up picture, then runs the main window
 // until it is closed.
@@ -8,6 +11,14 @@ public:
     explicit CToolApp(const Platform& platform) : m_platform(platform) {}
     // Returns false: the process ends when the window has been closed.
     bool InitInstance();
+
+    // The start-up picture: shows fileName (relative to the working
+    // directory) centred on the screen with the caption "MORVAX!", waits
+    // SPLASH_MS through the clock (the picture keeps painting, user input is
+    // held back), then closes it. Without a picture nothing is shown and the
+    // wait remains.
+    static void ShowSplash(Clock& clock, const QString& fileName = QStringLiteral("fx.jpg"));
+    static constexpr int SPLASH_MS = 1000;
 
 private:
     Platform m_platform;
