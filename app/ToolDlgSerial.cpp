@@ -1,9 +1,83 @@
-// Placeholder: the serial link's handlers are being built.
+// The serial link's handlers: the search for the controller's serial port,
+// the baud list and the four mode commands.
+#include "app/SerialPortRule.h"
 #include "app/ToolDlg.h"
-void CToolDlg::OnModeD() {}
-void CToolDlg::OnModeN() {}
-void CToolDlg::OnModeZ() {}
-void CToolDlg::OnModeDollar() {}
-void CToolDlg::OnSelchangeBaud() {}
-QString CToolDlg::FindUsbSerialPort() const { return {}; }
-void CToolDlg::SearchSerialPortAtStartup() {}
+#include "controls/HoverButton.h"
+#include "controls/LedCtrl.h"
+#include "controls/ModeSwatch.h"
+#include "operations/ModeCommand.h"
+#include "operations/StatusReportParser.h"
+#include "platform/SerialPortMap.h"
+#include "resources/Resources.h"
+#include "serial/BaudTable.h"
+#include "serial/SerialTransport.h"
+#include <QComboBox>
+
+QString CToolDlg::FindUsbSerialPort() const
+{
+    std::vector<SerialPortEntry> ports;
+    if (!m_platform.portMap || !m_platform.portMap->ports(ports))
+        return {};
+    return SerialPortRule::FindPort(ports);
+}
+
+void CToolDlg::SearchSerialPortAtStartup()
+{
+    const QString port = FindUsbSerialPort();
+    if (!port.isEmpty()) {
+        m_strComPort = port;
+        m_cbBaud->setCurrentIndex(BaudTable::DEFAULT_INDEX);
+        UpdateData(false);
+        g_bComMode = 1;
+        ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREY, 0);
+        ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREEN);
+        SetLight(m_ledHid, LED_RED);
+        SetLight(m_ledCom, LED_GREEN);
+    } else {
+        ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, -20);
+        ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
+        SetLight(m_ledHid, LED_RED);
+        SetLight(m_ledCom, LED_RED);
+    }
+}
+
+void CToolDlg::OnSelchangeBaud()
+{
+    const QString entry = m_cbBaud->itemText(m_cbBaud->currentIndex());
+    UpdateData(true);
+    Log(QStringLiteral("Com is: ") + m_strComPort + QStringLiteral("\r\n\r\n") + QStringLiteral("Baud is: ") + entry +
+        QStringLiteral("bps") + QStringLiteral("\r\n\r\n"));
+    UpdateData(false);
+    m_transport->g_pszCommDef = BaudTable::settingsFor(entry);
+    SetLight(m_ledCom, LED_GREEN);
+}
+
+namespace {
+void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
+{
+    const ModeCommand& cmd = ModeCommand::get(id);
+    if (g_bComMode == 0) {
+        dlg.MessageBox(QString::fromLatin1(cmd.notInComMode));
+        return;
+    }
+    cmd.exchange(*dlg.m_transport, *dlg.m_parser, *dlg.m_platform.clock, dlg.m_strComPort,
+                 [&dlg](const QString& report) {
+                     dlg.Log(report + QStringLiteral("\r\n"));
+                     dlg.UpdateData(false);
+                 });
+    if (cmd.reloadsControls)
+        dlg.UpdateData(false);
+    // The swatches keep what is drawn into them, so the mark survives the
+    // next redraw of the window.
+    const QColor face = dlg.palette().color(QPalette::Button);
+    dlg.m_swatch[id]->draw(QString::fromLatin1(cmd.swatchText[id]), QColor(0, 255, 0), Qt::black);
+    for (int i = 0; i < ModeCommand::COUNT; ++i)
+        if (i != id)
+            dlg.m_swatch[i]->draw(QString::fromLatin1(cmd.swatchText[i]), face, face);
+}
+} // namespace
+
+void CToolDlg::OnModeD() { RunModeCommand(*this, ModeCommand::D); }
+void CToolDlg::OnModeN() { RunModeCommand(*this, ModeCommand::N); }
+void CToolDlg::OnModeZ() { RunModeCommand(*this, ModeCommand::Z); }
+void CToolDlg::OnModeDollar() { RunModeCommand(*this, ModeCommand::Dollar); }

@@ -1,4 +1,70 @@
-// Placeholder: the parser is being built.
 #include "operations/StatusReportParser.h"
+#include "serial/SerialTransport.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
 StatusReportParser::StatusReportParser() = default;
-void StatusReportParser::ParseStatusReports(SerialTransport&, const std::function<void(const QString&)>&) {}
+
+QString StatusReportParser::RenderStatusReport(const int fields[6])
+{
+    QString out = QStringLiteral("$ ");
+    for (int i = 0; i < 6; ++i) {
+        const int v = static_cast<signed char>(static_cast<unsigned>(fields[i]) & 0xFFu);
+        const int magnitude = std::abs(v);
+        out += v >= 0 ? u'+' : u'-';
+        out += magnitude <= 9 ? QStringLiteral("0000") : magnitude <= 99 ? QStringLiteral("000") : QStringLiteral("00");
+        char text[16];
+        std::snprintf(text, sizeof text, "%d ,", magnitude);
+        out += QLatin1String(text);
+    }
+    return out;
+}
+
+void StatusReportParser::reportLine(const std::function<void(const QString&)>& report)
+{
+    // A field the line does not supply keeps its value: fields 2..5 from the
+    // last report that supplied them, fields 1 and 6 from earlier in this
+    // run, else 0.
+    static_assert(sizeof(g_lineBuf) == LINE_CAP + 1);
+    std::sscanf(g_lineBuf, "$ %d ,%d ,%d ,%d ,%d ,%d", &m_field1, &m_field2to5[0], &m_field2to5[1], &m_field2to5[2],
+                &m_field2to5[3], &m_field6);
+    const int fields[6] = {m_field1, m_field2to5[0], m_field2to5[1], m_field2to5[2], m_field2to5[3], m_field6};
+    if (report)
+        report(RenderStatusReport(fields));
+}
+
+void StatusReportParser::ParseStatusReports(const SerialTransport& transport,
+                                            const std::function<void(const QString&)>& report)
+{
+    constexpr int RING = SerialTransport::RING_SIZE;
+    // Indices set from outside are brought back into the ring.
+    auto wrap = [](int i) { return ((i % RING) + RING) % RING; };
+    g_rxTail = wrap(g_rxTail);
+    const int head = wrap(transport.g_rxHead);
+    g_lineLen = std::clamp(g_lineLen, 0, LINE_CAP);
+    m_field1 = 0;
+    m_field6 = 0;
+
+    int unread = head - g_rxTail;
+    if (unread < 0)
+        unread += RING;
+    for (int i = 0; i < unread; ++i) {
+        const unsigned char b = transport.g_rxRing[g_rxTail];
+        g_rxTail = (g_rxTail + 1) % RING;
+        if (b == '\r') {
+            g_lineBuf[g_lineLen] = '\0';
+            if (g_lineBuf[0] == '$')
+                reportLine(report);
+            g_lineLen = 0;
+        } else if (b == '\n' || b == '\0') {
+            continue;
+        } else {
+            if (g_lineLen == 0 && b != '$' && b != 'X' && b != 'Y')
+                continue;
+            g_lineBuf[g_lineLen] = static_cast<char>(b);
+            if (++g_lineLen > LINE_CAP)
+                g_lineLen = LINE_CAP;
+        }
+    }
+}

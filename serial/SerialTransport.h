@@ -4,12 +4,14 @@
 #include <memory>
 
 class Clock;
+class QDeadlineTimer;
 class QSerialPort;
 
 // The only code that touches the serial port through which the controller is
 // reached in COM mode. One operation opens the port, does its whole exchange
 // and closes it. Window's thread only; every wait pumps the window through the
-// Clock and ends at a bound, so nothing blocks for ever.
+// Clock and ends at a bound (real time, since the port is real I/O), so
+// nothing blocks for ever. Shows no messages: results and lastError() only.
 class SerialTransport {
 public:
     // The three states of m_hCom.
@@ -17,54 +19,95 @@ public:
 
     // Ring of received bytes: one more slot than 10240.
     static constexpr int RING_SIZE = 10241;
-    // Default bound on a read that waits for its full count.
+    // Bytes one pump read asks for.
+    static constexpr int PUMP_READ_SIZE = 1024;
+    // Longest port name OpenComPort accepts.
+    static constexpr int MAX_PORT_NAME = 15;
+    // The bounds on every wait of the transport, in ms of real time.
+    // A read that waits for its full count:
     static constexpr int DEFAULT_READ_TIMEOUT_MS = 5000;
+    // The pump's read also ends when no new byte came for this long, and
+    // returns what arrived by then (a controller streams its status lines in
+    // one burst; a full 1024 bytes is not guaranteed):
+    static constexpr int DEFAULT_PUMP_IDLE_MS = 1000;
+    // Each drain of the output (before and after a write):
+    static constexpr int DEFAULT_WRITE_TIMEOUT_MS = 5000;
+    // A wait is cut into slices of at most this long; the window is pumped
+    // between slices.
+    static constexpr int WAIT_SLICE_MS = 20;
 
     explicit SerialTransport(Clock& clock);
     ~SerialTransport();
 
     // Opens and configures the port named portName (at most 15 characters;
-    // "ttyACM0" opens /dev/ttyACM0, a name holding '/' is a path) with the
-    // settings g_pszCommDef names. Returns 0 on success; -1 the device cannot
-    // be opened (absent, not a serial device, held by another process, empty
-    // or too long a name); -7 the line settings cannot be applied; -5 the
-    // time-outs; -6 the queue sizes. On -7/-5/-6 the port stays open.
+    // "ttyACM0" opens /dev/ttyACM0, a name holding '/' is a path) for
+    // exclusive use with the settings g_pszCommDef names: that rate, 8 data
+    // bits, no parity, 2 stop bits, no flow control, DTR and RTS asserted
+    // where the device has modem lines; then discards queued input, then
+    // queued output. Returns 0 on success; -1 the device cannot be opened
+    // (absent, not a serial device, held by another process or by this
+    // transport, empty or too long a name; m_hCom becomes Invalid); -7 the
+    // line settings cannot be applied (the port stays open, m_hCom Open).
+    // -5 (time-outs) and -6 (queue sizes) are kept for callers that test for
+    // them but are never returned: this platform has no such steps; reads are
+    // bounded by the transport itself and the queues are the kernel's.
     int OpenComPort(const QString& portName);
-    // Closes the port if one is held (also after a failed open). Returns 0.
+    // Closes the port if one is held (also after a failed open). Returns 0;
+    // m_hCom is None afterwards.
     int CloseComPort();
-    // Reads count bytes, waiting up to the read bound for all of them.
-    // Returns the number read (0..count), or -1 on failure.
+    // Reads count bytes, waiting up to readTimeoutMs() for all of them.
+    // Returns the number read (0..count; fewer when the bound ran out, see
+    // lastReadTimedOut()), or -1 on failure (no open port, device gone).
     int ReadComPort(char* buffer, int count);
-    // Drains, writes count bytes, drains. Returns count, or -1 on failure.
+    // Waits for earlier output to drain, writes count bytes and waits for
+    // them to drain, each drain bounded. Returns count, or -1 on failure (no
+    // open port, or the bytes could not be handed to the device in time).
     int WriteComPort(const char* buffer, int count);
     // WriteComPort of the low 8 bits of value.
     int WriteComByte(std::uint32_t value);
-    // One read of up to 1024 bytes appended to the ring. Returns 1..1014 the
-    // bytes appended; -2 for 1015..1024 bytes; 0 nothing (or -1 failed) while
-    // at most 20 reads in a row brought nothing; 1 from the 21st on.
+    // One read of up to 1024 bytes (ending early after pumpIdleMs() without a
+    // new byte) appended to the ring at g_rxHead. Returns 1..1014 the bytes
+    // appended; -2 for 1015..1024 bytes; 0 nothing arrived (-1 the read
+    // failed) while at most 20 reads in a row brought nothing; 1 from the
+    // 21st such read on. A read that brings data resets the idle count.
     int PumpComReceive();
 
-    // The bound for ReadComPort / PumpComReceive, in ms.
+    // The bound for ReadComPort and the pump's read, in ms.
     void setReadTimeoutMs(int ms) { m_readTimeoutMs = ms; }
     int readTimeoutMs() const { return m_readTimeoutMs; }
+    // How long the pump's read waits for a further byte, in ms.
+    void setPumpIdleMs(int ms) { m_pumpIdleMs = ms; }
+    int pumpIdleMs() const { return m_pumpIdleMs; }
+    // The bound on each drain of WriteComPort, in ms.
+    void setWriteTimeoutMs(int ms) { m_writeTimeoutMs = ms; }
     // Why the last operation failed, for logs.
     QString lastError() const { return m_lastError; }
-    // True when the last ReadComPort ran out of time rather than failing.
+    // True when the last read ran out of time rather than failing.
     bool lastReadTimedOut() const { return m_lastReadTimedOut; }
 
     Handle m_hCom = Handle::None;
-    const char* g_pszCommDef;         // settings string for the next open
+    const char* g_pszCommDef;         // settings string for the next open (see BaudTable)
     unsigned char g_rxRing[RING_SIZE] = {};
-    int g_rxHead = 0;                 // slot of the next received byte
+    int g_rxHead = 0;                 // slot of the next received byte, 0..10240
     int g_rxIdleCount = 0;            // pump reads in a row without data
 
-    // The rate g_pszCommDef names (460800 for anything unknown).
+    // The rate g_pszCommDef names (460800 when it names none).
     int baudRate() const;
+    // The rate the open device is set to, read back from it; 0 when no port
+    // is open.
+    int deviceBaudRate() const;
 
 private:
+    int read(char* buffer, int count, int idleMs);
+    bool handOver(const QDeadlineTimer& deadline);
+    void drainDevice(const QDeadlineTimer& deadline);
+    int fail(const QString& why);
+
     Clock& m_clock;
     std::unique_ptr<QSerialPort> m_port;
     int m_readTimeoutMs = DEFAULT_READ_TIMEOUT_MS;
+    int m_pumpIdleMs = DEFAULT_PUMP_IDLE_MS;
+    int m_writeTimeoutMs = DEFAULT_WRITE_TIMEOUT_MS;
     QString m_lastError;
     bool m_lastReadTimedOut = false;
 };

@@ -1,0 +1,35 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class Clock;
+class SerialTransport;
+class StatusReportParser;
+
+// The four serial mode commands "d", "n", "z" and "$": the bytes each sends,
+// whether the controller's answer is read, and what the four swatches under
+// the commands show afterwards.
+class ModeCommand {
+public:
+    enum Id { D, N, Z, Dollar };
+    static constexpr int COUNT = 4;
+    // Pause after each byte, in ms.
+    static constexpr int BYTE_PAUSE_MS = 30;
+
+    const char* bytes;           // sent one at a time, in order
+    bool readsAnswer;            // pump once and parse the status reports
+    bool reloadsControls;        // the handler reloads the controls afterwards
+    const char* notInComMode;    // the message when the controller is not in COM mode
+    // What each of the four swatches gets: the mark text for the command's
+    // own swatch, an invisible blanking text for the others.
+    const char* swatchText[COUNT];
+
+    static const ModeCommand& get(Id id);
+
+    // The whole exchange on the port named portName: open, each byte with a
+    // pause after it, for "d" and "n" one pump and the parse (report gets
+    // each rendered report), close. Results of the transport are not looked
+    // at: an absent port gives no data, and nothing is reported.
+    void exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock, const QString& portName,
+                  const std::function<void(const QString&)>& report) const;
+};
