@@ -6,27 +6,34 @@
 #include <QPixmap>
 #include <optional>
 
-// A push button that draws itself entirely: background (captured parent
-// background or button face), 3-D or flat frame, optional icon and caption,
-// in four looks. Hover starts on a mouse move and ends when a 10 ms timer
-// (HOVER_TIMER_ID) finds the cursor outside. Window's thread only.
+// A push button that draws itself entirely: background (a copy of the
+// parent's background, or the button face), 3-D or flat frame, optional
+// 32x32 icon and caption, in four looks. Hover starts on a mouse move over
+// the enabled button and ends when a 10 ms timer (HOVER_TIMER_ID) finds the
+// cursor (QCursor::pos()) outside the button. The pressed look follows the
+// mouse only: the keyboard's space bar clicks without changing the look.
+// Window's thread only.
 class CHoverButton : public QAbstractButton {
     Q_OBJECT
 public:
-    enum { HOVER_TIMER_ID = 1 };
+    enum { HOVER_TIMER_ID = 1, HOVER_PERIOD_MS = 10, ICON_SIZE = 32, ICON_LEFT = 5 };
     enum State { STATE_HOVER = 0, STATE_NORMAL = 1, STATE_RELEASED = 2, STATE_PRESSED = 3 };
 
     explicit CHoverButton(const QString& caption = {}, QWidget* parent = nullptr);
     ~CHoverButton() override;
 
-    void SetIcon(const QIcon& normal, const QIcon& hover);  // no repaint
-    void SetIconAlign(int align);                            // 0 left of caption, 1 above; repaints
-    void SetIconTop(int top);                                // repaints
-    void SetHoverColor(QColor c);                            // repaints
-    void SetNormalColor(QColor c);                           // repaints
-    void SetTransparent(bool b);                             // no repaint
-    void SetFlat(bool b);                                    // no repaint
-    // Loads cursor resource id (-1: none). True when loaded or -1 was given.
+    // Normal icon: normal and disabled looks; hover icon: hover, pressed and
+    // released looks. Icons are shared, not copied. No repaint.
+    void SetIcon(const QIcon& normal, const QIcon& hover);
+    void SetIconAlign(int align);                            // 0 left of caption, 1 above (others: 0); repaints
+    void SetIconTop(int top);                                // pixels above an icon over the caption; repaints
+    void SetHoverColor(QColor c);                            // caption in the hover and released looks; repaints
+    void SetNormalColor(QColor c);                           // caption in the normal and pressed looks; repaints
+    void SetTransparent(bool b);                             // parent's background instead of button face; no repaint
+    void SetFlat(bool b);                                    // flat instead of 3-D frame; no repaint
+    // Drops the button's cursor, then takes cursor resource id (-1: none, the
+    // parent's cursor shows). True when a cursor was taken or -1 was given,
+    // false for an unknown id (the button is then left without a cursor).
     bool SetBtnCursor(int id);
 
     int m_nState = STATE_NORMAL;
@@ -44,6 +51,11 @@ public:
     QColor normalColor() const { return m_clrNormal; }
     QColor hoverColor() const { return m_clrHover; }
     QColor currentTextColor() const { return m_clrCurrent; }
+    bool hoverTimerRunning() const { return m_hoverTimer != 0; }
+    // Where the icon and the caption's top-left corner go in the present
+    // look (the pressed look adds 1 to x and y).
+    QPoint iconPos() const;
+    QPoint captionPos() const;
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -52,12 +64,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
     void timerEvent(QTimerEvent*) override;
     void changeEvent(QEvent*) override;
-    bool event(QEvent*) override;
 
 private:
     void Redraw();
+    void DrawBackground(QPainter& p);
+    void DrawFrame(QPainter& p);
+    void DrawIcon(QPainter& p);
+    void DrawCaption(QPainter& p);
+    bool Pressed() const { return m_bEnabled && m_nState == STATE_PRESSED; }
 
-    QPixmap m_dcBk;  // background captured at the first paint
+    QPixmap m_dcBk;  // parent's background under the button, taken at the first paint
     bool m_bBkCaptured = false;
     bool m_bHovering = false;
     bool m_bEnabled = true;
@@ -70,9 +86,9 @@ private:
     QColor m_clrNormal;
     bool m_bHasIcon = false;
     int m_nIconTop = 5;
-    int m_nIconLeft = 5;
+    int m_nIconLeft = ICON_LEFT;
     int m_nIconAlign = 0;
     QIcon m_iconHover;
     QIcon m_iconNormal;
-    int m_hoverTimer = 0;
+    int m_hoverTimer = 0;  // Qt id of the hover timer, 0 when it is not running
 };

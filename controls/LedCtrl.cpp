@@ -1,7 +1,126 @@
-// Placeholder: the status light is being built.
 #include "controls/LedCtrl.h"
+#include <QPainter>
+#include <QTimerEvent>
+#include <qdrawutil.h>
+
+namespace {
+
+const QColor RIM_DARK(128, 128, 128);
+const QColor RIM_LIGHT(192, 192, 192);
+const int FRAME_WIDTH = 2;  // the etched frame around the lamp
+
+}  // namespace
+
 CLedCtrl::CLedCtrl(QWidget* parent) : QWidget(parent) {}
+
 CLedCtrl::~CLedCtrl() = default;
-bool CLedCtrl::SetLed(QWidget*, int c, int s, int p) { m_nColor = c; m_nShape = s; m_nPeriod = p; return true; }
-void CLedCtrl::paintEvent(QPaintEvent*) {}
-void CLedCtrl::timerEvent(QTimerEvent*) {}
+
+QColor CLedCtrl::BrightColor(int nColor)
+{
+    switch (nColor) {
+    case LED_RED: return QColor(250, 0, 0);
+    case LED_GREY: return QColor(130, 130, 130);
+    case LED_BLUE: return QColor(0, 0, 250);
+    case LED_GREEN: return QColor(0, 255, 0);
+    case LED_YELLOW: return QColor(200, 200, 0);
+    default: return QColor();
+    }
+}
+
+QColor CLedCtrl::DarkColor(int nColor)
+{
+    switch (nColor) {
+    case LED_RED: return QColor(150, 0, 0);
+    case LED_GREY: return QColor(80, 80, 80);
+    case LED_BLUE: return QColor(0, 0, 150);
+    case LED_GREEN: return QColor(150, 150, 0);  // olive, as the yellow's dark variant
+    case LED_YELLOW: return QColor(150, 150, 0);
+    default: return QColor();
+    }
+}
+
+bool CLedCtrl::SetLed(QWidget* /*window: the light itself*/, int nColor, int nShape, int nPeriod)
+{
+    m_nColor = nColor;
+    m_nPeriod = nPeriod;
+    m_nShape = nShape;
+    // One timer 1001 at a time: the period follows the last call. A Qt timer
+    // of period 0 would fire whenever the event loop is idle, so period 0
+    // runs none.
+    if (m_timer) {
+        killTimer(m_timer);
+        m_timer = 0;
+    }
+    if (nPeriod > 0)
+        m_timer = startTimer(nPeriod);
+    return true;
+}
+
+QRect CLedCtrl::lampRect() const
+{
+    return rect().adjusted(FRAME_WIDTH, FRAME_WIDTH, -FRAME_WIDTH, -FRAME_WIDTH);
+}
+
+void CLedCtrl::timerEvent(QTimerEvent* e)
+{
+    if (m_nPeriod == 0)
+        return;
+    repaint();  // at once, so a blinking lamp keeps its rhythm
+    QWidget::timerEvent(e);
+}
+
+void CLedCtrl::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    qDrawShadeRect(&p, rect(), palette(), true, 1, 0);  // etched
+
+    const QColor bright = BrightColor(m_nColor);
+    if (!bright.isValid())
+        return;
+    const QColor dark = DarkColor(m_nColor);
+    QColor body;
+    if (m_nColor == LED_YELLOW) {
+        // Each paint shows the other variant: a yellow lamp blinks.
+        body = m_bLit == 1 ? bright : dark;
+        m_bLit = m_bLit == 1 ? 0 : 1;
+    } else {
+        body = m_bLit == 1 ? bright : dark;
+    }
+
+    const QRect lamp = lampRect();
+    if (lamp.width() <= 0 || lamp.height() <= 0)
+        return;
+    // Exact colours: no antialiasing anywhere on the lamp.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setClipRect(lamp);
+    p.translate(lamp.topLeft());
+    const int w = lamp.width(), h = lamp.height();
+
+    if (m_nShape == LED_CIRCLE) {
+        const QRect oval(0, 0, w - 1, h - 1);
+        p.setBrush(body);
+        p.setPen(QPen(body, 1));
+        p.drawEllipse(oval);                // body
+        p.setPen(QPen(RIM_DARK, 2));
+        p.drawEllipse(oval);                // dark rim; the body brush refills the inside
+        p.setPen(QPen(RIM_LIGHT, 1));
+        p.drawEllipse(oval);                // light rim
+        // Highlight along the lower right: counter-clockwise from the bottom
+        // middle (-90 degrees) to the top-right corner's radial (45 degrees
+        // in the ellipse's own angle).
+        p.setPen(QPen(Qt::white, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(oval, -90 * 16, 135 * 16);
+        // Glint: 2 by 2 at (4, 4), whatever the lamp's size.
+        p.fillRect(QRect(4, 4, 2, 2), Qt::white);
+    } else if (m_nShape == LED_SQUARE) {
+        p.fillRect(QRect(0, 0, w, h), body);
+        const int r = w - 1, b = h - 1;
+        p.setPen(QPen(RIM_DARK, 1));
+        p.drawLine(0, b, 0, 0);             // left and top edges
+        p.drawLine(0, 0, r, 0);
+        p.setPen(QPen(RIM_LIGHT, 1));
+        p.drawLine(r, 0, r, b);             // right and bottom edges
+        p.drawLine(r, b, 0, b);
+    }
+}

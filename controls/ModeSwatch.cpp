@@ -1,5 +1,44 @@
-// Placeholder: the mode swatch is being built.
 #include "controls/ModeSwatch.h"
-ModeSwatch::ModeSwatch(QWidget* parent) : QFrame(parent) {}
-void ModeSwatch::draw(const QString& t, QColor b, QColor c) { m_text = t; m_background = b; m_textColor = c; m_drawn = true; update(); }
-void ModeSwatch::paintEvent(QPaintEvent* e) { QFrame::paintEvent(e); }
+#include <QPainter>
+
+ModeSwatch::ModeSwatch(QWidget* parent) : QFrame(parent)
+{
+    // A sunken edge with a black frame inside it.
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+}
+
+void ModeSwatch::draw(const QString& text, QColor background, QColor textColor)
+{
+    m_text = text;
+    m_background = background;
+    m_textColor = textColor;
+    m_drawn = true;
+    update();
+}
+
+QRect ModeSwatch::insideRect() const
+{
+    return contentsRect().adjusted(1, 1, -1, -1);
+}
+
+void ModeSwatch::paintEvent(QPaintEvent* e)
+{
+    QFrame::paintEvent(e);
+    QPainter p(this);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(contentsRect().adjusted(0, 0, -1, -1));
+    if (!m_drawn)
+        return;
+
+    const QRect inside = insideRect();
+    const QFontMetrics fm(font());
+    const int textWidth = fm.horizontalAdvance(m_text);
+    // Centred like a single line drawn with centring: the cell may be wider
+    // than the frame; the clip keeps it inside.
+    const QRect cell(inside.left() + (inside.width() - textWidth) / 2, inside.top(), textWidth, fm.height());
+    p.setClipRect(inside);
+    p.fillRect(cell, m_background);
+    p.setPen(m_textColor.isValid() ? m_textColor : QColor(Qt::black));
+    p.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, m_text);
+}
