@@ -1,0 +1,58 @@
+#include "operations/ImageDownload.h"
+#include "operations/ImageFile.h"
+#include "serial/SerialTransport.h"
+
+ImageDownload::ImageDownload(SerialTransport& transport, const Rules& rules)
+    : m_transport(transport), m_rules(rules), m_answer(ANSWER_SIZE, '\0')
+{
+}
+
+QByteArray ImageDownload::Record(const QByteArray& line)
+{
+    QByteArray record = line.left(ImageFile::RECORD_SIZE);
+    record.append(ImageFile::RECORD_SIZE - record.size(), '\0');
+    return record;
+}
+
+ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
+                                          const std::function<void(int)>& progress)
+{
+    m_accepted = 0;
+    m_text.clear();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const QByteArray record = Record(lines[i]);
+        m_answer.fill('\0', ANSWER_SIZE);
+        if (m_transport.WriteComPort(record.constData(), ImageFile::RECORD_SIZE) != ImageFile::RECORD_SIZE) {
+            m_text = QStringLiteral("Record %1 could not be sent (%2).").arg(number).arg(m_transport.lastError());
+            return Outcome::PortFailed;
+        }
+        if (progress)
+            progress(number);
+        const int got = m_transport.ReadComPort(m_answer.data(), ANSWER_SIZE);
+        if (got != ANSWER_SIZE) {
+            // A short answer is no answer: what follows would be out of step.
+            if (m_transport.lastReadTimedOut()) {
+                m_text = QStringLiteral("No answer to record %1 within %2 ms.")
+                             .arg(number)
+                             .arg(m_transport.readTimeoutMs());
+                return Outcome::NoAnswer;
+            }
+            m_text = QStringLiteral("The answer to record %1 could not be read (%2).")
+                         .arg(number)
+                         .arg(m_transport.lastError());
+            return Outcome::PortFailed;
+        }
+        if (m_answer[0] != ANSWER_OK && static_cast<int>(i) != m_rules.untestedIndex) {
+            m_text = QStringLiteral("Record %1 was refused.").arg(number);
+            return Outcome::WrongAnswer;
+        }
+        ++m_accepted;
+    }
+    if (m_accepted < m_rules.leastCount) {
+        m_text = QStringLiteral("%1 records, at least %2 needed.").arg(m_accepted).arg(m_rules.leastCount);
+        return Outcome::TooFewLines;
+    }
+    m_text = QStringLiteral("%1 records accepted.").arg(m_accepted);
+    return Outcome::Success;
+}

@@ -1,0 +1,64 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// An image file (flash ".mvx" or EEPROM ".eep.mvx"): the rules for its name,
+// its text as the message log shows it, and its lines as the download sends
+// them. No widgets, no device access; safe on any thread.
+//
+// The file is a text file read as text mode reads it on the controller's
+// home platform: every CR LF pair becomes one LF, every other byte (NUL
+// included) is kept. Bytes are kept as they are (one QString character per
+// byte, Latin-1, where a QString is used).
+class ImageFile {
+public:
+    enum class Kind { Eeprom, Flash };
+
+    // One record on the wire: the line, its LF, then NUL bytes.
+    static constexpr int RECORD_SIZE = 287;
+    // The most characters a line may hold before its LF so that the whole
+    // line and a terminator fit one record.
+    static constexpr int MAX_LINE_CHARS = RECORD_SIZE - 1;
+
+    // How reading the image for a download ended.
+    enum class Status {
+        Ok,           // lines() holds the lines to send (possibly none)
+        CannotOpen,   // the file could not be opened or read
+        LineTooLong,  // line badLine() holds more than MAX_LINE_CHARS characters
+    };
+
+    // True when path is acceptable for kind. Case-sensitive substring tests
+    // on the whole path, directories included: EEPROM needs "eep.mvx"; flash
+    // needs ".mvx" and no ".eep.mvx".
+    static bool NameFits(Kind kind, const QString& path);
+
+    // Reads the whole file at path in text mode into bytes. False when it
+    // cannot be opened or read; bytes is then empty.
+    static bool ReadTextMode(const QString& path, QByteArray& bytes);
+
+    // CR LF pairs to LF; every other byte as it is.
+    static QByteArray ToTextMode(const QByteArray& raw);
+
+    // The text the log shows for a file's text-mode bytes: each byte as one
+    // character, except that a NUL adds nothing and every LF shows as
+    // CR LF LF.
+    static QString DisplayText(const QByteArray& textModeBytes);
+
+    // Reads the file at path and splits it into the lines a download sends:
+    // each line with its LF (the last one may lack it); the first line that
+    // holds only its LF ends the image, and neither it nor anything after it
+    // is sent or checked. Every line sent must fit one record whole.
+    Status Load(const QString& path);
+    // The lines of the last successful Load, in file order.
+    const std::vector<QByteArray>& lines() const { return m_lines; }
+    // With LineTooLong: the 1-based number of the offending line.
+    int badLine() const { return m_badLine; }
+
+    // Splits text-mode bytes as Load does. Returns Ok or LineTooLong.
+    Status Split(const QByteArray& textModeBytes);
+
+private:
+    std::vector<QByteArray> m_lines;
+    int m_badLine = 0;
+};
