@@ -19,6 +19,9 @@ struct SimKnobs {
     int silentFromRecord = -1;     // no answer from this record on
     int unplugAtRecord = -1;       // leave the bus when this record arrives
     int answerDelayMs = 0;         // delay before each answer
+    // The 4 answer bytes: to an accepted record, and at wrongAnswerAtRecord.
+    std::array<char, 4> answer = {'P', 'a', 's', 's'};
+    std::array<char, 4> wrongAnswer = {'E', 'r', 'r', 'o'};
 
     // Mode switching: how long the controller is gone from the bus.
     int switchAbsentMs = 600;
