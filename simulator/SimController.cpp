@@ -1,7 +1,6 @@
 #include "simulator/SimController.h"
 #include "platform/Clock.h"
 #include "simulator/SimSerialPeer.h"
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -11,8 +10,6 @@ constexpr std::uint8_t REPORT_ID = 0x02;
 constexpr std::uint8_t CMD_TO_COM = 0x40;
 constexpr std::uint8_t CMD_CALIBRATE = 0x23;
 constexpr char CMD_TO_HID = 0x26;
-// Most command bytes that can arrive together (the longest sequence).
-constexpr qsizetype MAX_COMMAND_RUN = 4;
 
 bool isCommandByte(char c)
 {
@@ -34,7 +31,7 @@ SimController::SimController(Clock& clock, const SimKnobs& knobs, QObject* paren
     }
 }
 
-SimController::~SimController() { shutdown(); }
+SimController::~SimController() = default;
 
 QString SimController::portName() const
 {
@@ -47,13 +44,6 @@ void SimController::leave()
         return;
     m_present = false;
     const bool wasCom = m_mode == Mode::Com;
-    {
-        // A calibration ends with the device; its read-back fails.
-        std::lock_guard lock(m_hidMutex);
-        if (m_calibration == Calibration::Running)
-            m_calibration = Calibration::Aborted;
-    }
-    m_hidChanged.notify_all();
     m_peer.reset();
     {
         std::lock_guard lock(m_mutex);
@@ -123,30 +113,23 @@ QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs)
     m_serialLog += bytes;
     delayMs = 0;
 
-    // Command bytes come by themselves (the tool writes one byte at a time
-    // and pauses), though a reader may see two or three of them at once when
-    // the pauses are short; anything else is part of an image record.
-    if (m_pending.isEmpty() && bytes.size() <= MAX_COMMAND_RUN &&
-        std::all_of(bytes.begin(), bytes.end(), isCommandByte)) {
-        QByteArray answer;
-        for (const char c : bytes) {
-            m_recordCount = 0;
-            m_silent = false;
-            if (c == CMD_TO_HID) {
-                m_recent.clear();
-                m_clock.schedule(50, [this] { switchTo(Mode::Hid); });
-                continue;
-            }
-            m_recent += c;
-            if (m_recent.size() > 4)
-                m_recent.remove(0, m_recent.size() - 4);
-            // After "n n" and after "d d" the controller streams its status.
-            if (m_recent.endsWith("nn") || m_recent.endsWith("dd")) {
-                answer += statusStream();
-                m_recent.clear();
-            }
+    // A lone command byte arrives by itself (the tool writes one byte at a
+    // time and pauses); anything else is part of an image record.
+    if (m_pending.isEmpty() && bytes.size() == 1 && isCommandByte(bytes[0])) {
+        const char c = bytes[0];
+        m_recordCount = 0;
+        m_silent = false;
+        if (c == CMD_TO_HID) {
+            m_recent.clear();
+            m_clock.schedule(50, [this] { switchTo(Mode::Hid); });
+            return {};
         }
-        return answer;
+        m_recent += c;
+        if (m_recent.size() > 4)
+            m_recent.remove(0, m_recent.size() - 4);
+        if (m_recent.endsWith("nn") || m_recent.endsWith("dd"))
+            return statusStream();
+        return {};
     }
 
     m_pending += bytes;
@@ -199,65 +182,37 @@ bool SimController::hidSetFeature(const std::uint8_t* data, std::size_t len)
         return true;
     }
     if (data[1] == CMD_CALIBRATE) {
-        std::uint64_t seq;
-        {
-            std::lock_guard lock(m_hidMutex);
-            seq = ++m_calibrationSeq;
-            m_calibration = Calibration::Running;
-        }
-        // The end comes in the clock's time: a test clock reaches it while
-        // the tool waits for the read-back.
-        m_clock.schedule(m_knobs.calibrationMs, [this, seq] { endCalibration(seq, Calibration::Done); });
+        std::lock_guard lock(m_hidMutex);
+        m_calibrationDoneAt = m_clock.nowMs() + m_knobs.calibrationMs;
         return true;
     }
     return true;
-}
-
-void SimController::endCalibration(std::uint64_t seq, Calibration how)
-{
-    {
-        std::lock_guard lock(m_hidMutex);
-        // A calibration started later, or one already ended, is not this one.
-        if (seq != m_calibrationSeq || m_calibration != Calibration::Running)
-            return;
-        m_calibration = how;
-    }
-    m_hidChanged.notify_all();
 }
 
 bool SimController::hidGetFeature(std::uint8_t* data, std::size_t len)
 {
     if (len < 2 || data[0] != REPORT_ID)
         return false;
-    std::unique_lock lock(m_hidMutex);
-    if (m_closing)
-        return false;
-    if (m_calibration == Calibration::Idle) {
-        data[1] = 0x00;
+    std::int64_t doneAt;
+    {
+        std::lock_guard lock(m_hidMutex);
+        doneAt = m_calibrationDoneAt;
+    }
+    if (doneAt >= 0) {
+        // The read-back blocks until the calibration ends, in the clock's
+        // time; a test clock is advanced by the tool's wait meanwhile. Give up
+        // after a minute of real time so that nothing can hang for ever.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (m_clock.nowMs() < doneAt) {
+            if (!m_present || std::chrono::steady_clock::now() > giveUp)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::lock_guard lock(m_hidMutex);
+        m_calibrationDoneAt = -1;
+        data[1] = m_knobs.calibrationResult;
         return true;
     }
-    const std::uint64_t seq = m_calibrationSeq;
-    ++m_hidReaders;
-    // A minute of real time at most, so that nothing can hang for ever.
-    m_hidChanged.wait_for(lock, std::chrono::seconds(60), [this, seq] {
-        return m_closing || seq != m_calibrationSeq || m_calibration != Calibration::Running;
-    });
-    --m_hidReaders;
-    const bool done = !m_closing && seq == m_calibrationSeq && m_calibration == Calibration::Done;
-    if (seq == m_calibrationSeq && m_calibration != Calibration::Running)
-        m_calibration = Calibration::Idle;
-    lock.unlock();
-    m_hidChanged.notify_all();  // shutdown() waits for the readers to go
-    if (!done)
-        return false;
-    data[1] = m_knobs.calibrationResult;
+    data[1] = 0x00;
     return true;
-}
-
-void SimController::shutdown()
-{
-    std::unique_lock lock(m_hidMutex);
-    m_closing = true;
-    m_hidChanged.notify_all();
-    m_hidChanged.wait_for(lock, std::chrono::seconds(5), [this] { return m_hidReaders == 0; });
 }
