@@ -172,6 +172,12 @@ void CToolDlg::CreateControls()
             // A frame only: it must not take the clicks of the controls it
             // surrounds.
             g->setAttribute(Qt::WA_TransparentForMouseEvents);
+            // The caption stands on the frame's top line, as in a classic
+            // group box, so the frame fills the rectangle it was given.
+            g->setStyleSheet(QStringLiteral(
+                "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+                "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                " left: 6px; padding: 0 2px; }"));
             w = g;
             break;
         }
@@ -197,8 +203,10 @@ void CToolDlg::CreateControls()
         }
         case C::Picture: {
             auto* l = new QLabel(this);
+            // A picture static shows its bitmap at the bitmap's own size from
+            // its top-left corner, whatever size the control is given.
             l->setPixmap(ToolBitmap(IDB_PANEL));
-            l->setScaledContents(true);
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             l->setAttribute(Qt::WA_TransparentForMouseEvents);
             w = l;
             break;
