@@ -16,6 +16,8 @@ constexpr Filter FILTERS[] = {
     {"usb", "usb_device"}, {"block", "disk"}, {"hidraw", nullptr}, {"net", nullptr}, {"tty", nullptr},
 };
 
+constexpr int RECEIVE_BUFFER_BYTES = 1024 * 1024;
+
 bool udevDaemonRuns()
 {
     // udevd creates its control socket here while it runs.
@@ -54,6 +56,10 @@ bool UdevDeviceWatcher::start()
             return false;
         }
     }
+    // A plug of a hub or a mode change sends bursts of events; a larger
+    // buffer keeps them from being dropped while the window is busy. Failing
+    // to enlarge it only makes a loss under a storm more likely.
+    udev_monitor_set_receive_buffer_size(m_monitor, RECEIVE_BUFFER_BYTES);
     if (udev_monitor_enable_receiving(m_monitor) < 0) {
         m_error = QStringLiteral("cannot receive %1 device events").arg(m_source);
         stop();
@@ -67,7 +73,13 @@ bool UdevDeviceWatcher::start()
 
 void UdevDeviceWatcher::stop()
 {
-    delete m_notifier;
+    if (m_notifier) {
+        // stop() may run inside a slot of this notifier's own signal (a
+        // window closed by a device event), so it is deleted later; disabled
+        // now, it no longer watches the descriptor closed below.
+        m_notifier->setEnabled(false);
+        m_notifier->deleteLater();
+    }
     m_notifier = nullptr;
     if (m_monitor)
         udev_monitor_unref(m_monitor);
