@@ -1,4 +1,5 @@
 #include "simulator/SimHidBus.h"
+#include "platform/ReportDescriptor.h"
 #include "simulator/SimController.h"
 
 namespace {
@@ -9,8 +10,10 @@ const std::string OTHER = "sim:other-";
 
 class SimHidDevice : public HidDevice {
 public:
-    SimHidDevice(SimHidBus& bus, const HidAttributes& attributes, bool descriptorOk, bool controller)
-        : m_bus(bus), m_attributes(attributes), m_descriptorOk(descriptorOk), m_controller(controller)
+    // descriptor: null when it cannot be read.
+    SimHidDevice(SimHidBus& bus, const HidAttributes& attributes, const std::vector<std::uint8_t>* descriptor,
+                 bool controller)
+        : m_bus(bus), m_attributes(attributes), m_descriptor(descriptor), m_controller(controller)
     {
         if (m_controller)
             ++m_bus.m_openHandles;
@@ -30,14 +33,11 @@ public:
     }
     bool caps(HidCaps& out) override
     {
-        if (!m_descriptorOk)
+        if (!m_descriptor)
             return false;
-        // The controller's descriptor: report 2 feature (2 bytes), report 1
-        // input of 9 bytes and output of 9 bytes, each with its ID byte.
-        out.inputReportLength = 10;
-        out.outputReportLength = 10;
-        out.featureReportLength = 2;
-        return true;
+        if (m_controller && !m_bus.m_controller.presentAs(SimController::Mode::Hid))
+            return false;  // gone: its descriptor can no longer be read
+        return ParseReportDescriptor(m_descriptor->data(), m_descriptor->size(), out);
     }
     bool setFeature(const std::uint8_t* data, std::size_t len) override
     {
@@ -55,11 +55,74 @@ public:
 private:
     SimHidBus& m_bus;
     HidAttributes m_attributes;
-    bool m_descriptorOk;
+    const std::vector<std::uint8_t>* m_descriptor;
     bool m_controller;
 };
 
 SimHidBus::SimHidBus(SimController& controller) : m_controller(controller) {}
+
+const std::vector<std::uint8_t>& SimHidBus::controllerDescriptor()
+{
+    static const std::vector<std::uint8_t> d = {
+        0x06, 0x00, 0xFF,  // Usage Page (vendor defined 0xFF00)
+        0x09, 0x01,        // Usage (1)
+        0xA1, 0x01,        // Collection (Application)
+        0x15, 0x00,        //   Logical Minimum (0)
+        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+        0x75, 0x08,        //   Report Size (8)
+        0x85, 0x01,        //   Report ID (1)
+        0x95, 0x3F,        //   Report Count (63)
+        0x09, 0x02,        //   Usage (2)
+        0x81, 0x02,        //   Input (Data, Variable, Absolute)
+        0x09, 0x03,        //   Usage (3)
+        0x91, 0x02,        //   Output (Data, Variable, Absolute)
+        0x85, 0x02,        //   Report ID (2): mode switch and calibration
+        0x95, 0x01,        //   Report Count (1)
+        0x09, 0x04,        //   Usage (4)
+        0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
+        0xC0,              // End Collection
+    };
+    return d;
+}
+
+const std::vector<std::uint8_t>& SimHidBus::keyboardDescriptor()
+{
+    static const std::vector<std::uint8_t> d = {
+        0x05, 0x01,  // Usage Page (Generic Desktop)
+        0x09, 0x06,  // Usage (Keyboard)
+        0xA1, 0x01,  // Collection (Application)
+        0x05, 0x07,  //   Usage Page (Keyboard/Keypad)
+        0x19, 0xE0,  //   Usage Minimum (Left Control)
+        0x29, 0xE7,  //   Usage Maximum (Right GUI)
+        0x15, 0x00,  //   Logical Minimum (0)
+        0x25, 0x01,  //   Logical Maximum (1)
+        0x75, 0x01,  //   Report Size (1)
+        0x95, 0x08,  //   Report Count (8)
+        0x81, 0x02,  //   Input (Data, Variable, Absolute): modifiers
+        0x95, 0x01,  //   Report Count (1)
+        0x75, 0x08,  //   Report Size (8)
+        0x81, 0x01,  //   Input (Constant): reserved byte
+        0x95, 0x05,  //   Report Count (5)
+        0x75, 0x01,  //   Report Size (1)
+        0x05, 0x08,  //   Usage Page (LEDs)
+        0x19, 0x01,  //   Usage Minimum (Num Lock)
+        0x29, 0x05,  //   Usage Maximum (Kana)
+        0x91, 0x02,  //   Output (Data, Variable, Absolute): LEDs
+        0x95, 0x01,  //   Report Count (1)
+        0x75, 0x03,  //   Report Size (3)
+        0x91, 0x01,  //   Output (Constant): padding
+        0x95, 0x06,  //   Report Count (6)
+        0x75, 0x08,  //   Report Size (8)
+        0x15, 0x00,  //   Logical Minimum (0)
+        0x25, 0x65,  //   Logical Maximum (101)
+        0x05, 0x07,  //   Usage Page (Keyboard/Keypad)
+        0x19, 0x00,  //   Usage Minimum (0)
+        0x29, 0x65,  //   Usage Maximum (101)
+        0x81, 0x00,  //   Input (Data, Array): key codes
+        0xC0,        // End Collection
+    };
+    return d;
+}
 
 bool SimHidBus::interfaces(std::vector<std::string>& paths)
 {
@@ -83,13 +146,18 @@ std::unique_ptr<HidDevice> SimHidBus::open(const std::string& path)
             return nullptr;  // gone since the enumeration
         const auto& k = m_controller.knobs();
         HidAttributes a{k.vid, k.pid, static_cast<std::uint16_t>(path == TWIN ? k.version + 1 : k.version)};
-        return std::make_unique<SimHidDevice>(*this, a, m_controllerDescriptorOk, true);
+        return std::make_unique<SimHidDevice>(*this, a, m_controllerDescriptorOk ? &controllerDescriptor() : nullptr,
+                                              true);
     }
     if (path.rfind(OTHER, 0) == 0) {
         const std::size_t i = std::stoul(path.substr(OTHER.size()));
         if (i >= m_others.size() || !m_others[i].openable)
             return nullptr;
-        return std::make_unique<SimHidDevice>(*this, m_others[i].attributes, m_others[i].descriptorOk, false);
+        const OtherDevice& other = m_others[i];
+        const std::vector<std::uint8_t>* descriptor = nullptr;
+        if (other.descriptorOk)
+            descriptor = other.descriptor.empty() ? &keyboardDescriptor() : &other.descriptor;
+        return std::make_unique<SimHidDevice>(*this, other.attributes, descriptor, false);
     }
     return nullptr;
 }

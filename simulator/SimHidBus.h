@@ -1,12 +1,16 @@
 #pragma once
 #include "platform/HidBus.h"
 #include <QString>
+#include <atomic>
+#include <cstdint>
 #include <vector>
 
 class SimController;
 
 // The simulated HID bus: other HID devices put before the controller, then
-// the controller while it is present in HID mode.
+// the controller while it is present in HID mode (and its twin, if set).
+// Report lengths come from each device's report descriptor, read by the same
+// parser as on Linux.
 class SimHidBus : public HidBus {
 public:
     // Another HID device on the bus.
@@ -14,7 +18,16 @@ public:
         HidAttributes attributes;
         bool openable = true;      // false: held exclusively (a keyboard)
         bool descriptorOk = true;  // false: its report descriptor cannot be read
+        // Its report descriptor; empty: a boot keyboard's.
+        std::vector<std::uint8_t> descriptor;
     };
+
+    // The controller's report descriptor: a vendor-defined collection with
+    // input and output report 1 (63 data bytes each) and feature report 2
+    // (1 data byte), which carries the mode-switch and calibration commands.
+    static const std::vector<std::uint8_t>& controllerDescriptor();
+    // A boot keyboard's report descriptor (no report IDs).
+    static const std::vector<std::uint8_t>& keyboardDescriptor();
 
     explicit SimHidBus(SimController& controller);
 
@@ -39,5 +52,6 @@ private:
     bool m_twin = false;
     bool m_controllerDescriptorOk = true;
     bool m_enumerationFails = false;
-    int m_openHandles = 0;
+    // Changed by devices closed on a calibration worker's thread, too.
+    std::atomic<int> m_openHandles{0};
 };
