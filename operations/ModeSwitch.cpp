@@ -1,0 +1,22 @@
+#include "operations/ModeSwitch.h"
+#include "platform/Clock.h"
+#include "platform/HidBus.h"
+#include "serial/SerialTransport.h"
+
+int ModeSwitch::toHid(SerialTransport& transport, Clock& clock)
+{
+    const int written = transport.WriteComByte(CMD_TO_HID);
+    if (written < 0)
+        return written;
+    clock.sleepMs(SWITCH_WAIT_MS);
+    return written;
+}
+
+bool ModeSwitch::toCom(HidDevice& device, Clock& clock)
+{
+    const std::uint8_t report[2] = {REPORT_ID, CMD_TO_COM};
+    if (!device.setFeature(report, sizeof report))
+        return false;
+    clock.sleepMs(SWITCH_WAIT_MS);
+    return true;
+}
