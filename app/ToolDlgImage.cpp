@@ -1,6 +1,162 @@
-// Placeholder: the image handlers are being built.
+// The image handlers of the main window: choosing an image file (the "Open"
+// buttons) and downloading it into the controller (the download buttons).
 #include "app/ToolDlg.h"
-void CToolDlg::OnEepromOpen() {}
-void CToolDlg::OnFlashOpen() {}
-void CToolDlg::OnEepromDownload() {}
-void CToolDlg::OnFlashDownload() {}
+#include "controls/HoverButton.h"
+#include "controls/LedCtrl.h"
+#include "hid/HidLink.h"
+#include "operations/ImageDownload.h"
+#include "operations/ImageFile.h"
+#include "platform/Prompts.h"
+#include "resources/Resources.h"
+#include "serial/SerialTransport.h"
+#include <QProgressBar>
+
+namespace {
+// What differs between the EEPROM and the flash image.
+struct ImageKind {
+    ImageFile::Kind kind;
+    const char* wrongName;   // the name test failed
+    const char* cannotOpen;  // the file cannot be read
+    ImageDownload::Rules rules;
+};
+
+const ImageKind EEPROM{ImageFile::Kind::Eeprom, "Please choose .eep.mvx eeprom file!", "Can't open the .eep.mvx file!",
+                       ImageDownload::EepromRules()};
+const ImageKind FLASH{ImageFile::Kind::Flash, "Please choose .mvx file!", "Can't open the .mvx file!",
+                      ImageDownload::FlashRules()};
+
+// The log shows at most this much of a chosen file. A real image is well
+// under 100 KB; the limit keeps a wrongly chosen huge file from stalling the
+// window while the log box lays out megabytes of text.
+constexpr qsizetype MAX_DISPLAY_BYTES = 1024 * 1024;
+
+// Chooses an image of kind k: the name test, the path into member, the file's
+// text at the top of the log, and the kind's light dark red.
+void OpenImage(CToolDlg& d, const ImageKind& k, QString& member, CLedCtrl* led)
+{
+    if (g_bComMode != 1) {
+        d.MessageBox(QStringLiteral("Please switch to COM mode!"));
+        return;
+    }
+    const QString path = d.m_platform.prompts->openFileName(QStringLiteral("FILE(*.*) (*)"), QStringLiteral("*.*"));
+    if (!path.isEmpty()) {
+        if (!ImageFile::NameFits(k.kind, path)) {
+            d.MessageBox(QString::fromLatin1(k.wrongName));
+            return;
+        }
+        member = path;
+        QByteArray bytes;
+        if (ImageFile::ReadTextMode(path, bytes)) {
+            QString text;
+            if (bytes.size() > MAX_DISPLAY_BYTES) {
+                text = ImageFile::DisplayText(bytes.left(MAX_DISPLAY_BYTES));
+                text += QStringLiteral("\r\n... (%1 more bytes not shown)").arg(bytes.size() - MAX_DISPLAY_BYTES);
+            } else {
+                text = ImageFile::DisplayText(bytes);
+            }
+            d.Log(text + QStringLiteral("\r\n\r\n"));
+        } else {
+            // Chosen but unreadable (removed meanwhile, no permission): the
+            // path is kept, so a download reports the same.
+            d.MessageBox(QString::fromLatin1(k.cannotOpen));
+        }
+        d.UpdateData(false);
+    }
+    d.SetLight(led, LED_RED);
+}
+
+// Downloads the image at path of kind k; true on success, after the message
+// and the light. The bar ends at 0 on every path that opened the port.
+bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgressBar* bar, CLedCtrl* led)
+{
+    if (g_bComMode != 1) {
+        d.MessageBox(QStringLiteral("Please switch to COM mode!"));
+        return false;
+    }
+    // The whole image is read and checked before the port opens, so a file
+    // that cannot be sent whole is refused with nothing sent.
+    ImageFile image;
+    switch (image.Load(path)) {
+    case ImageFile::Status::CannotOpen:
+        d.MessageBox(QString::fromLatin1(k.cannotOpen));
+        return false;
+    case ImageFile::Status::LineTooLong:
+        d.MessageBox(QStringLiteral("Line %1 of the file is too long for one record!").arg(image.badLine()));
+        return false;
+    case ImageFile::Status::Ok:
+        break;
+    }
+    const int records = static_cast<int>(image.lines().size());
+    bar->setRange(0, qMax(records, 1));  // 0..0 would make the bar a busy indicator
+
+    d.m_transport->OpenComPort(d.m_strComPort);  // a failed open fails the first record
+    bar->setValue(0);
+    ImageDownload download(*d.m_transport, k.rules);
+    const ImageDownload::Outcome outcome = download.Run(image.lines(), [bar](int sent) { bar->setValue(sent); });
+
+    switch (outcome) {
+    case ImageDownload::Outcome::Success:
+        break;
+    case ImageDownload::Outcome::NoAnswer:
+        d.Log(QStringLiteral("No answer from the controller within %1 s!\r\n")
+                .arg(d.m_transport->readTimeoutMs() / 1000.0, 0, 'g', 3));
+        d.UpdateData(false);
+        [[fallthrough]];
+    case ImageDownload::Outcome::WrongAnswer:
+    case ImageDownload::Outcome::PortFailed:
+        d.DialogMessageBox(QStringLiteral("Download Failed: Return Error"));
+        d.m_transport->CloseComPort();
+        bar->setValue(0);
+        return false;
+    case ImageDownload::Outcome::TooFewLines:
+        d.DialogMessageBox(QStringLiteral("Download Failed: Lines Number Of The File Is Error"));
+        d.m_transport->CloseComPort();
+        bar->setValue(0);
+        return false;
+    }
+    d.UpdateData(false);
+    d.m_transport->CloseComPort();
+    bar->setValue(0);
+    d.DialogMessageBox(QStringLiteral("DownLoad Successful!"));
+    d.SetLight(led, LED_GREEN);
+    return true;
+}
+
+// After a flash download the controller may come back as a HID device: the
+// mode flag and the lamps of the two switch buttons follow what is found.
+void ProbeHidAfterFlash(CToolDlg& d)
+{
+    // A handle found here stays open in the HID link.
+    const bool found = d.m_hid->OpenHidDevice();
+    g_bComMode = found ? 0 : 1;
+    const QIcon hidLamp = ToolIcon(found ? IDI_BULB_GREEN : IDI_BULB_GREY);
+    const QIcon comLamp = ToolIcon(found ? IDI_BULB_GREY : IDI_BULB_GREEN);
+    d.m_btnSwitchToHid->SetIcon(hidLamp, hidLamp);
+    d.m_btnSwitchToCom->SetIcon(comLamp, comLamp);
+    d.m_btnSwitchToHid->SetIconTop(0);
+    d.m_btnSwitchToHid->SetIconAlign(0);
+    d.ConfigurePlain(d.m_btnSwitchToHid);
+    d.ConfigurePlain(d.m_btnSwitchToCom);
+}
+} // namespace
+
+void CToolDlg::OnEepromOpen()
+{
+    OpenImage(*this, EEPROM, m_strEepromFile, m_ledEeprom);
+}
+
+void CToolDlg::OnFlashOpen()
+{
+    OpenImage(*this, FLASH, m_strFlashFile, m_ledFlash);
+}
+
+void CToolDlg::OnEepromDownload()
+{
+    DownloadImage(*this, EEPROM, m_strEepromFile, m_progEeprom, m_ledEeprom);
+}
+
+void CToolDlg::OnFlashDownload()
+{
+    if (DownloadImage(*this, FLASH, m_strFlashFile, m_progFlash, m_ledFlash))
+        ProbeHidAfterFlash(*this);
+}

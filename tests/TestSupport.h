@@ -5,6 +5,7 @@
 #include "simulator/SimPlatform.h"
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 // Prompts answered by the test: message boxes are recorded, file dialogs
@@ -15,6 +16,8 @@ public:
     {
         messages << text;
         captions << caption;
+        if (onMessage)
+            onMessage(text);
     }
     QString openFileName(const QString& filter, const QString& initialName) override
     {
@@ -25,6 +28,8 @@ public:
 
     QStringList messages, captions, filters, initialNames;
     QStringList files;  // answers of the next open-file dialogs
+    // Runs while a message box is up (to look at the state at that moment).
+    std::function<void(const QString&)> onMessage;
 };
 
 // The real main window on the simulated controller with a manual clock, in a
