@@ -56,6 +56,24 @@ int SerialTransport::deviceBaudRate() const
     return static_cast<int>(t.c_ospeed);
 }
 
+QString SerialTransport::deviceFraming() const
+{
+    if (m_hCom != Handle::Open || !m_port || !m_port->isOpen())
+        return {};
+    termios2 t{};
+    if (::ioctl(m_port->handle(), TCGETS2, &t) != 0)
+        return {};
+    const tcflag_t size = t.c_cflag & CSIZE;
+    QString out = QString::number(size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8);
+    out += !(t.c_cflag & PARENB) ? u'N' : (t.c_cflag & PARODD) ? u'O' : u'E';
+    out += (t.c_cflag & CSTOPB) ? u'2' : u'1';
+    if (t.c_cflag & CRTSCTS)
+        out += QStringLiteral(" rtscts");
+    if (t.c_iflag & (IXON | IXOFF))
+        out += QStringLiteral(" xonxoff");
+    return out;
+}
+
 int SerialTransport::OpenComPort(const QString& portName)
 {
     m_lastError.clear();

@@ -96,6 +96,10 @@ public:
     // The rate the open device is set to, read back from it; 0 when no port
     // is open.
     int deviceBaudRate() const;
+    // The framing the open device is set to, read back from it: data bits,
+    // parity (N, E, O) and stop bits, as "8N2", followed by " rtscts" and/or
+    // " xonxoff" when flow control is on; empty when no port is open.
+    QString deviceFraming() const;
 
 private:
     int read(char* buffer, int count, int idleMs);

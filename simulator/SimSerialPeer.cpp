@@ -22,7 +22,9 @@ SimSerialPeer::~SimSerialPeer()
 
 bool SimSerialPeer::start()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking, so that an answer the tool never reads cannot hold the
+    // serving thread (and with it the peer's destruction) in a write.
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (m_master < 0)
         return false;
     if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
@@ -46,11 +48,12 @@ bool SimSerialPeer::start()
     return true;
 }
 
-static void writeAll(int fd, const QByteArray& bytes)
+// Writes everything unless stop is raised meanwhile.
+static void writeAll(int fd, const QByteArray& bytes, const std::atomic<bool>& stop)
 {
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
-    while (left > 0) {
+    while (left > 0 && !stop) {
         ssize_t n = ::write(fd, p, static_cast<size_t>(left));
         if (n < 0) {
             if (errno == EINTR)
@@ -86,6 +89,6 @@ void SimSerialPeer::run()
         for (int waited = 0; waited < delayMs && !m_stop; waited += 5)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (!m_stop)
-            writeAll(m_master, answer);
+            writeAll(m_master, answer, m_stop);
     }
 }
