@@ -1,6 +1,7 @@
 #include "simulator/SimController.h"
 #include "platform/Clock.h"
 #include "simulator/SimSerialPeer.h"
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -10,6 +11,8 @@ constexpr std::uint8_t REPORT_ID = 0x02;
 constexpr std::uint8_t CMD_TO_COM = 0x40;
 constexpr std::uint8_t CMD_CALIBRATE = 0x23;
 constexpr char CMD_TO_HID = 0x26;
+// Most command bytes that can arrive together (the longest sequence).
+constexpr qsizetype MAX_COMMAND_RUN = 4;
 
 bool isCommandByte(char c)
 {
@@ -113,23 +116,30 @@ QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs)
     m_serialLog += bytes;
     delayMs = 0;
 
-    // A lone command byte arrives by itself (the tool writes one byte at a
-    // time and pauses); anything else is part of an image record.
-    if (m_pending.isEmpty() && bytes.size() == 1 && isCommandByte(bytes[0])) {
-        const char c = bytes[0];
-        m_recordCount = 0;
-        m_silent = false;
-        if (c == CMD_TO_HID) {
-            m_recent.clear();
-            m_clock.schedule(50, [this] { switchTo(Mode::Hid); });
-            return {};
+    // Command bytes come by themselves (the tool writes one byte at a time
+    // and pauses), though a reader may see two or three of them at once when
+    // the pauses are short; anything else is part of an image record.
+    if (m_pending.isEmpty() && bytes.size() <= MAX_COMMAND_RUN &&
+        std::all_of(bytes.begin(), bytes.end(), isCommandByte)) {
+        QByteArray answer;
+        for (const char c : bytes) {
+            m_recordCount = 0;
+            m_silent = false;
+            if (c == CMD_TO_HID) {
+                m_recent.clear();
+                m_clock.schedule(50, [this] { switchTo(Mode::Hid); });
+                continue;
+            }
+            m_recent += c;
+            if (m_recent.size() > 4)
+                m_recent.remove(0, m_recent.size() - 4);
+            // After "n n" and after "d d" the controller streams its status.
+            if (m_recent.endsWith("nn") || m_recent.endsWith("dd")) {
+                answer += statusStream();
+                m_recent.clear();
+            }
         }
-        m_recent += c;
-        if (m_recent.size() > 4)
-            m_recent.remove(0, m_recent.size() - 4);
-        if (m_recent.endsWith("nn") || m_recent.endsWith("dd"))
-            return statusStream();
-        return {};
+        return answer;
     }
 
     m_pending += bytes;
