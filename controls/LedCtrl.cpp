@@ -101,15 +101,21 @@ void CLedCtrl::paintEvent(QPaintEvent*)
         p.setBrush(body);
         p.setPen(QPen(body, 1));
         p.drawEllipse(oval);                // body
-        p.setPen(QPen(RIM_DARK, 2));
-        p.drawEllipse(oval);                // dark rim; the body brush refills the inside
+        // Dark rim 2 wide, inside the lamp (a pen centred on the outline
+        // would lose its outer half to the clip); the body brush refills
+        // the inside.
+        p.setPen(QPen(RIM_DARK, 1));
+        p.drawEllipse(oval);
+        p.drawEllipse(oval.adjusted(1, 1, -1, -1));
+        // Light rim over the outer half of the dark one, which stays
+        // visible inside it: the bevel.
         p.setPen(QPen(RIM_LIGHT, 1));
-        p.drawEllipse(oval);                // light rim
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(oval);
         // Highlight along the lower right: counter-clockwise from the bottom
         // middle (-90 degrees) to the top-right corner's radial (45 degrees
         // in the ellipse's own angle).
         p.setPen(QPen(Qt::white, 1));
-        p.setBrush(Qt::NoBrush);
         p.drawArc(oval, -90 * 16, 135 * 16);
         // Glint: 2 by 2 at (4, 4), whatever the lamp's size.
         p.fillRect(QRect(4, 4, 2, 2), Qt::white);
