@@ -34,7 +34,7 @@ SimController::SimController(Clock& clock, const SimKnobs& knobs, QObject* paren
     }
 }
 
-SimController::~SimController() = default;
+SimController::~SimController() { shutdown(); }
 
 QString SimController::portName() const
 {
@@ -47,6 +47,13 @@ void SimController::leave()
         return;
     m_present = false;
     const bool wasCom = m_mode == Mode::Com;
+    {
+        // A calibration ends with the device; its read-back fails.
+        std::lock_guard lock(m_hidMutex);
+        if (m_calibration == Calibration::Running)
+            m_calibration = Calibration::Aborted;
+    }
+    m_hidChanged.notify_all();
     m_peer.reset();
     {
         std::lock_guard lock(m_mutex);
@@ -192,37 +199,65 @@ bool SimController::hidSetFeature(const std::uint8_t* data, std::size_t len)
         return true;
     }
     if (data[1] == CMD_CALIBRATE) {
-        std::lock_guard lock(m_hidMutex);
-        m_calibrationDoneAt = m_clock.nowMs() + m_knobs.calibrationMs;
+        std::uint64_t seq;
+        {
+            std::lock_guard lock(m_hidMutex);
+            seq = ++m_calibrationSeq;
+            m_calibration = Calibration::Running;
+        }
+        // The end comes in the clock's time: a test clock reaches it while
+        // the tool waits for the read-back.
+        m_clock.schedule(m_knobs.calibrationMs, [this, seq] { endCalibration(seq, Calibration::Done); });
         return true;
     }
     return true;
+}
+
+void SimController::endCalibration(std::uint64_t seq, Calibration how)
+{
+    {
+        std::lock_guard lock(m_hidMutex);
+        // A calibration started later, or one already ended, is not this one.
+        if (seq != m_calibrationSeq || m_calibration != Calibration::Running)
+            return;
+        m_calibration = how;
+    }
+    m_hidChanged.notify_all();
 }
 
 bool SimController::hidGetFeature(std::uint8_t* data, std::size_t len)
 {
     if (len < 2 || data[0] != REPORT_ID)
         return false;
-    std::int64_t doneAt;
-    {
-        std::lock_guard lock(m_hidMutex);
-        doneAt = m_calibrationDoneAt;
-    }
-    if (doneAt >= 0) {
-        // The read-back blocks until the calibration ends, in the clock's
-        // time; a test clock is advanced by the tool's wait meanwhile. Give up
-        // after a minute of real time so that nothing can hang for ever.
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (m_clock.nowMs() < doneAt) {
-            if (!m_present || std::chrono::steady_clock::now() > giveUp)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        std::lock_guard lock(m_hidMutex);
-        m_calibrationDoneAt = -1;
-        data[1] = m_knobs.calibrationResult;
+    std::unique_lock lock(m_hidMutex);
+    if (m_closing)
+        return false;
+    if (m_calibration == Calibration::Idle) {
+        data[1] = 0x00;
         return true;
     }
-    data[1] = 0x00;
+    const std::uint64_t seq = m_calibrationSeq;
+    ++m_hidReaders;
+    // A minute of real time at most, so that nothing can hang for ever.
+    m_hidChanged.wait_for(lock, std::chrono::seconds(60), [this, seq] {
+        return m_closing || seq != m_calibrationSeq || m_calibration != Calibration::Running;
+    });
+    --m_hidReaders;
+    const bool done = !m_closing && seq == m_calibrationSeq && m_calibration == Calibration::Done;
+    if (seq == m_calibrationSeq && m_calibration != Calibration::Running)
+        m_calibration = Calibration::Idle;
+    lock.unlock();
+    m_hidChanged.notify_all();  // shutdown() waits for the readers to go
+    if (!done)
+        return false;
+    data[1] = m_knobs.calibrationResult;
     return true;
+}
+
+void SimController::shutdown()
+{
+    std::unique_lock lock(m_hidMutex);
+    m_closing = true;
+    m_hidChanged.notify_all();
+    m_hidChanged.wait_for(lock, std::chrono::seconds(5), [this] { return m_hidReaders == 0; });
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -55,8 +56,18 @@ public:
     QByteArray serialLog() const;
 
     // --- HID side (window's thread or the calibration worker) ---
+    // 0x02 0x40 leaves HID mode for COM mode; 0x02 0x23 starts a calibration
+    // of knobs().calibrationMs (clock time). Other reports are accepted.
     bool hidSetFeature(const std::uint8_t* data, std::size_t len);
+    // Report 2: while a calibration runs, blocks until it ends and answers
+    // 0x02 knobs().calibrationResult; false when the controller leaves the
+    // bus meanwhile, is destroyed, or after a minute of real time. Without a
+    // calibration it answers 0x02 0x00 at once.
     bool hidGetFeature(std::uint8_t* data, std::size_t len);
+    // Wakes every blocked read-back (which then fails) and waits until they
+    // have returned; later read-backs fail at once. Run before the HID bus
+    // built on this controller goes away.
+    void shutdown();
 
 signals:
     void arrived(const QString& subsystem);
@@ -81,7 +92,15 @@ private:
     int m_recordCount = 0;              // records answered since the port opened
     bool m_silent = false;
 
-    // Calibration in progress (HID side).
-    std::int64_t m_calibrationDoneAt = -1;
+    // Calibration (HID side). A read-back blocks until the calibration it
+    // waits for has ended (Done), was cut short by leaving the bus (Aborted),
+    // or the controller is being destroyed. Guarded by m_hidMutex.
+    enum class Calibration { Idle, Running, Done, Aborted };
+    void endCalibration(std::uint64_t seq, Calibration how);
+    Calibration m_calibration = Calibration::Idle;
+    std::uint64_t m_calibrationSeq = 0;   // one more for every calibration started
+    int m_hidReaders = 0;                 // read-backs blocked now
+    bool m_closing = false;
     std::mutex m_hidMutex;
+    std::condition_variable m_hidChanged;
 };

@@ -11,6 +11,10 @@
 class SimPlatform {
 public:
     SimPlatform(Clock& clock, Prompts& prompts, const SimKnobs& knobs = {});
+    // Ends blocked HID read-backs and waits for their
+    // workers to close the devices they still hold (a second at most), before
+    // the bus goes.
+    ~SimPlatform();
 
     Platform platform();
     SimController& controller() { return m_controller; }
