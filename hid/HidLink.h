@@ -20,10 +20,15 @@ public:
 
     // The device at position in the present HID interfaces. Opened: device
     // holds it; Invalid: it exists but cannot be opened; None: no interface
-    // there (or enumeration failed, logged) and the search ends.
+    // there (or enumeration failed, logged) and the search ends. Positions
+    // are those of the bus at this call. After an open attempt (Opened or
+    // Invalid) the controls are refreshed.
     PathResult GetHidDevicePath(int position, std::unique_ptr<HidDevice>& device);
     // True when device is the controller named by the VID and PID texts; the
     // device then stays with the caller. On false it has been closed (reset).
+    // Reads the edits first; on a match the log is replaced by the found
+    // message and the version shown. Stores the report lengths; a device
+    // whose descriptor cannot be read is never identified.
     bool IdentifyHidDevice(std::unique_ptr<HidDevice>& device);
     // Searches from position 0; true with the controller open in m_hHid.
     // Closes a handle still held in m_hHid first, so none leaks.
