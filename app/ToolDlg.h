@@ -106,10 +106,9 @@ public:
     CLedCtrl* m_ledEeprom = nullptr;
     CLedCtrl* m_ledHid = nullptr;
     QIcon m_hIcon;
-    std::uint16_t m_wInputReportLen = 0;
-    std::uint16_t m_wOutputReportLen = 0;
 
-    // Subsystems. m_hHid lives in the HID link, m_hCom in the transport.
+    // Subsystems. m_hHid and the report lengths live in the HID link, m_hCom
+    // in the transport.
     std::unique_ptr<SerialTransport> m_transport;
     std::unique_ptr<HidLink> m_hid;
     std::unique_ptr<StatusReportParser> m_parser;
