@@ -260,6 +260,14 @@ void CHoverButton::mouseReleaseEvent(QMouseEvent* e)
     if (e->button() == Qt::LeftButton) {
         m_nState = STATE_RELEASED;
         Redraw();
+        // The leave timer may have ended the hover while the button was held
+        // with the cursor outside; track again, or the released look would
+        // stay after the cursor has gone.
+        if (!m_bHovering && m_bEnabled) {
+            m_bHovering = true;
+            if (!m_hoverTimer)
+                m_hoverTimer = startTimer(HOVER_PERIOD_MS);
+        }
     }
     QAbstractButton::mouseReleaseEvent(e);
 }

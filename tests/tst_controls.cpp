@@ -80,6 +80,7 @@ private slots:
     void light_timerRepaintsAndIsReplacedBySetLed();
 
     void button_hoverPressReleaseAndLeave();
+    void button_releaseAfterLeavingWhileHeldEndsInNormalLook();
     void button_movesWithLeftButtonHeldDoNotHover();
     void button_keyboardClickKeepsTheLook();
     void button_placesIconByCaptionAndAlignment_data();
@@ -326,6 +327,23 @@ void TestControls::button_hoverPressReleaseAndLeave()
     const QImage after = Shot(b);
     QVERIFY(CountPixels(after, caption, IsBlue) > 0);
     QCOMPARE(CountPixels(after, caption, IsGreen), 0);
+}
+
+void TestControls::button_releaseAfterLeavingWhileHeldEndsInNormalLook()
+{
+    Stage s;
+    CHoverButton* b = PlainButton(&s.window, QStringLiteral("Setting"), QRect(20, 20, 90, 30));
+    QVERIFY(s.show());
+    QSignalSpy clicks(b, &QAbstractButton::clicked);
+    QTest::mouseMove(b, QPoint(30, 15));
+    QTest::mousePress(b, Qt::LeftButton, {}, QPoint(30, 15));
+    // Dragged off while held: the leave timer ends the hover.
+    QCursor::setPos(s.window.mapToGlobal(s.outside()));
+    QTRY_COMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
+    QTest::mouseRelease(b, Qt::LeftButton, {}, b->mapFrom(&s.window, s.outside()));
+    QCOMPARE(clicks.count(), 0);  // released outside: no click
+    QTRY_COMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
+    QVERIFY(!b->hoverTimerRunning());
 }
 
 void TestControls::button_movesWithLeftButtonHeldDoNotHover()
