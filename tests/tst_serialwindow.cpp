@@ -14,6 +14,17 @@
 namespace {
 const QString REPORT = QStringLiteral("$ +00001 ,-00002 ,+00030 ,+00127 ,+00000 ,-00056 ,\r\n");
 
+// Whether a fresh paint of the widget shows any pure green.
+bool PaintsGreen(QWidget* w)
+{
+    const QImage img = w->grab().toImage();
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixelColor(x, y) == QColor(0, 255, 0))
+                return true;
+    return false;
+}
+
 bool HasIcon(CHoverButton* b, int icon) { return b->normalIcon().cacheKey() == ToolIcon(icon).cacheKey(); }
 } // namespace
 
@@ -104,6 +115,8 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(f.dlg->m_swatch[i]->text(), swatches[i]);
             QCOMPARE(f.dlg->m_swatch[i]->background(), i == button ? QColor(0, 255, 0) : face);
+            // The mark is painted again whenever the swatch is painted.
+            QCOMPARE(PaintsGreen(f.dlg->m_swatch[i]), i == button);
         }
     }
 

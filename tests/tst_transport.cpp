@@ -1,6 +1,7 @@
 // The serial transport on real pseudo-terminals: against the simulated
 // controller and against a bare pty the test writes into itself.
 #include "operations/ModeCommand.h"
+#include "platform/LinuxSerialPortMap.h"
 #include "operations/StatusReportParser.h"
 #include "serial/BaudTable.h"
 #include "serial/SerialTransport.h"
@@ -240,6 +241,19 @@ private slots:
         QVERIFY(!t.lastReadTimedOut());
         QCOMPARE(t.WriteComByte('n'), -1);
         QCOMPARE(t.CloseComPort(), 0);
+    }
+
+    void linuxMapListsTtyNodesWithDrivers()
+    {
+        // Whatever this machine has: every entry names a driver and an
+        // existing device node, and the read itself does not fail.
+        LinuxSerialPortMap map;
+        std::vector<SerialPortEntry> ports{{"stale", "stale"}};
+        QVERIFY(map.ports(ports));
+        for (const SerialPortEntry& e : ports) {
+            QVERIFY(!e.deviceName.empty());
+            QVERIFY2(QFile::exists(QStringLiteral("/dev/") + QString::fromStdString(e.portName)), e.portName.c_str());
+        }
     }
 
     void modeCommandsAgainstController_data()
