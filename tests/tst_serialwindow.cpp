@@ -99,8 +99,10 @@ private slots:
         DialogFixture f;
         f.open();
         const QString before = f.dlg->m_strLog;
+        const qint64 slept = f.clock.sleptMs();
         QTest::mouseClick(f.dlg->m_radio[button], Qt::LeftButton);
         QCOMPARE(f.controller().serialLog(), sent);
+        QCOMPARE(f.clock.sleptMs() - slept, 30 * sent.size());  // a pause after each byte
         QCOMPARE(f.dlg->m_transport->m_hCom, SerialTransport::Handle::None);
         if (logs) {
             // One line per report, newest first, on screen as well.

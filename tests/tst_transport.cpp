@@ -1,8 +1,6 @@
 // The serial transport on real pseudo-terminals: against the simulated
 // controller and against a bare pty the test writes into itself.
-#include "operations/ModeCommand.h"
 #include "platform/LinuxSerialPortMap.h"
-#include "operations/StatusReportParser.h"
 #include "serial/BaudTable.h"
 #include "serial/SerialTransport.h"
 #include "simulator/ManualClock.h"
@@ -129,21 +127,6 @@ private slots:
         QCOMPARE(t.m_hCom, SerialTransport::Handle::None);
     }
 
-    void nameOf15CharactersIsAccepted()
-    {
-        ManualClock clock;
-        SimController sim(clock, {});
-        const QString link = QStringLiteral("/tmp/mvx%1").arg(QCoreApplication::applicationPid() % 10000000, 7, 10,
-                                                              QLatin1Char('0'));
-        QCOMPARE(link.size(), 15);
-        QFile::remove(link);
-        QVERIFY(QFile::link(sim.portName(), link));
-        SerialTransport t(clock);
-        QCOMPARE(t.OpenComPort(link), 0);
-        t.CloseComPort();
-        QFile::remove(link);
-    }
-
     void pumpResultFollowsBytesReceived_data()
     {
         QTest::addColumn<int>("sent");
@@ -254,57 +237,6 @@ private slots:
             QVERIFY(!e.deviceName.empty());
             QVERIFY2(QFile::exists(QStringLiteral("/dev/") + QString::fromStdString(e.portName)), e.portName.c_str());
         }
-    }
-
-    void modeCommandsAgainstController_data()
-    {
-        QTest::addColumn<int>("command");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<bool>("reports");
-        QTest::newRow("d") << int(ModeCommand::D) << QByteArray("nndd") << true;
-        QTest::newRow("n") << int(ModeCommand::N) << QByteArray("nn") << true;
-        QTest::newRow("z") << int(ModeCommand::Z) << QByteArray("nnzz") << false;
-        QTest::newRow("$") << int(ModeCommand::Dollar) << QByteArray("$") << false;
-    }
-    void modeCommandsAgainstController()
-    {
-        QFETCH(int, command);
-        QFETCH(QByteArray, sent);
-        QFETCH(bool, reports);
-        ManualClock clock;
-        SimController sim(clock, {});
-        SerialTransport t(clock);
-        StatusReportParser p;
-        QStringList got;
-        ModeCommand::get(ModeCommand::Id(command))
-            .exchange(t, p, clock, sim.portName(), [&got](const QString& r) { got << r; });
-        QCOMPARE(sim.serialLog(), sent);
-        QCOMPARE(clock.sleptMs(), qint64(30 * sent.size()));
-        QCOMPARE(t.m_hCom, SerialTransport::Handle::None);
-        if (!reports) {
-            QVERIFY(got.isEmpty());
-            QCOMPARE(t.g_rxHead, 0);
-            return;
-        }
-        // One full read of the stream: all its reports, rendered alike.
-        QCOMPARE(t.g_rxHead, 1024);
-        QVERIFY(got.size() > 10);
-        for (const QString& r : got)
-            QCOMPARE(r, QStringLiteral("$ +00001 ,-00002 ,+00030 ,+00127 ,+00000 ,-00056 ,"));
-    }
-
-    void silentControllerEndsTheCommand()
-    {
-        ManualClock clock;
-        TestPty pty;
-        SerialTransport t(clock);
-        t.setPumpIdleMs(50);
-        StatusReportParser p;
-        QStringList got;
-        ModeCommand::get(ModeCommand::N).exchange(t, p, clock, pty.path, [&got](const QString& r) { got << r; });
-        QVERIFY(got.isEmpty());
-        QCOMPARE(t.g_rxIdleCount, 1);
-        QCOMPARE(t.m_hCom, SerialTransport::Handle::None);
     }
 };
 
