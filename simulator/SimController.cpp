@@ -110,7 +110,8 @@ QByteArray SimController::statusStream() const
                    .replace("%4", QByteArray::number(s[3]))
                    .replace("%5", QByteArray::number(s[4]))
                    .replace("%6", QByteArray::number(s[5]));
-        out += "X " + QByteArray::number(100 + i) + " ,Y " + QByteArray::number(200 + i) + "\r\n";
+        // Position lines, which begin with "X" or "Y".
+        out += QByteArray(i % 2 ? "Y " : "X ") + QByteArray::number(100 + i) + " ," + QByteArray::number(200 + i) + "\r\n";
         if (i % 3 == 1)
             out += "ok";  // noise the parser must skip
     }
