@@ -68,22 +68,6 @@ private slots:
         QCOMPARE(f.sim->hidBus().openControllerHandles(), 0);
     }
 
-    void greenLampTurnsGreyAgainAtTheNextClick()
-    {
-        SimKnobs k = hidKnobs();
-        k.calibrationMs = 2000;
-        DialogFixture f(k);
-        f.open();
-        f.dlg->OnCalibrate();
-        QVERIFY(lampIs(f.dlg->m_btnCalibrate, IDI_BULB_GREEN));
-        // The controller is gone: the search fails and the lamp stays grey.
-        f.controller().unplug();
-        f.dlg->m_strLog.clear();
-        f.dlg->OnCalibrate();
-        QVERIFY(lampIs(f.dlg->m_btnCalibrate, IDI_BULB_GREY));
-        QVERIFY(f.dlg->m_strLog.startsWith(QStringLiteral("Could not find the specified HID device!\r\n")));
-    }
-
     void controllerVanishingDuringTheReadBackFails()
     {
         SimKnobs k = hidKnobs();
