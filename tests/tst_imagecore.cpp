@@ -1,6 +1,5 @@
 // Image files without a device: name rules, text mode, display text, the
 // split into records.
-#include "operations/ImageDownload.h"
 #include "operations/ImageFile.h"
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,7 +22,6 @@ private slots:
         QTest::newRow("dir holding .mvx") << "/a.mvx/fw.bin" << false << true;
         QTest::newRow("dir holding .eep.mvx") << "/a.eep.mvx/fw.mvx" << true << false;
         QTest::newRow("fw.mvx.bak") << "/img/fw.mvx.bak" << false << true;
-        QTest::newRow("no extension") << "/img/fw" << false << false;
     }
     void nameRules()
     {
@@ -114,35 +112,6 @@ private slots:
         QCOMPARE(int(image.Split(text)), status);
         QCOMPARE(QList<QByteArray>(image.lines().begin(), image.lines().end()), lines);
         QCOMPARE(image.badLine(), badLine);
-    }
-
-    void loadConvertsLineEnds()
-    {
-        QTemporaryDir dir;
-        QFile f(dir.filePath("fw.mvx"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("ab\r\ncd\r\n\r\nef\r\n");
-        f.close();
-        ImageFile image;
-        QCOMPARE(image.Load(f.fileName()), Status::Ok);
-        QCOMPARE(QList<QByteArray>(image.lines().begin(), image.lines().end()), (QList<QByteArray>{"ab\n", "cd\n"}));
-    }
-
-    void record_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        QTest::newRow("5 chars and LF") << QByteArray("abcde\n");
-        QTest::newRow("last line without LF") << QByteArray("abc");
-        QTest::newRow("286 chars and LF") << QByteArray(286, 'q') + '\n';
-        QTest::newRow("NULs inside") << QByteArray("a\0\0b\n", 5);
-    }
-    void record()
-    {
-        QFETCH(QByteArray, line);
-        const QByteArray r = ImageDownload::Record(line);
-        QCOMPARE(r.size(), 287);
-        QCOMPARE(r.left(line.size()), line);
-        QCOMPARE(r.mid(line.size()), QByteArray(287 - line.size(), '\0'));
     }
 };
 
