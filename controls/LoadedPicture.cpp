@@ -46,10 +46,11 @@ bool CLoadedPicture::Load(const QString& path)
     m_bHasResolution = false;
     QImageReader reader(&file);
     reader.setAutoTransform(false);
+    const QByteArray format = reader.format();  // known before reading only
     QImage image;
     if (reader.read(&image)) {
         m_image = image;
-        const bool jpeg = reader.format() == "jpeg" || reader.format() == "jpg";
+        const bool jpeg = format == "jpeg" || format == "jpg";
         m_bHasResolution = image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0 && (!jpeg || JfifHasDensity(head));
     }
     return true;
