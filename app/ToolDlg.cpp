@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -474,6 +475,17 @@ void CToolDlg::keyPressEvent(QKeyEvent* e)
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+void CToolDlg::closeEvent(QCloseEvent* e)
+{
+    // The close box while an operation waits would hide the window with the
+    // port or the device still in use; the operation finishes first.
+    if (Busy()) {
+        e->ignore();
+        return;
+    }
+    QDialog::closeEvent(e);
 }
 
 void CToolDlg::resizeEvent(QResizeEvent* e)

@@ -139,6 +139,7 @@ protected:
     void showEvent(QShowEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void closeEvent(QCloseEvent*) override;
 
 private:
     void CreateControls();
