@@ -1,4 +1,6 @@
 #include "TestSupport.h"
+#include "controls/HoverButton.h"
+#include "resources/Resources.h"
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -40,4 +42,17 @@ QColor CentrePixel(QWidget* w)
 {
     const QImage img = w->grab().toImage();
     return img.pixelColor(img.width() / 2, img.height() / 2);
+}
+
+bool LampIs(CHoverButton* button, int icon)
+{
+    return button->normalIcon().cacheKey() == ToolIcon(icon).cacheKey();
+}
+
+SimKnobs KnobsIn(SimKnobs::Mode mode, bool present)
+{
+    SimKnobs k;
+    k.startMode = mode;
+    k.startPresent = present;
+    return k;
 }

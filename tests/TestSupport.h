@@ -59,3 +59,10 @@ private:
 
 // Pixel colour at the centre of a widget, as grabbed.
 QColor CentrePixel(QWidget* w);
+
+class CHoverButton;
+// Whether the button's lamp shows the bulb icon (IDI_BULB_GREEN, ...).
+bool LampIs(CHoverButton* button, int icon);
+
+// The simulated controller starting in the given mode, or absent.
+SimKnobs KnobsIn(SimKnobs::Mode mode, bool present = true);

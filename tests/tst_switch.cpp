@@ -13,19 +13,9 @@
 #include <QtTest>
 
 namespace {
-enum Lamp { Grey, Green, Unchanged };
 enum Presence { InHid, InCom, Absent };
 
-bool lampIs(CHoverButton* b, int icon) { return b->normalIcon().cacheKey() == ToolIcon(icon).cacheKey(); }
-int lampIcon(Lamp l) { return l == Green ? IDI_BULB_GREEN : IDI_BULB_GREY; }
-
-SimKnobs knobsIn(Presence p)
-{
-    SimKnobs k;
-    k.startMode = p == InHid ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
-    k.startPresent = p != Absent;
-    return k;
-}
+SimKnobs knobsIn(Presence p) { return KnobsIn(p == InHid ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com, p != Absent); }
 
 // Lets the simulated controller's serial thread and the clock run until cond
 // holds or five seconds of real time have passed.
@@ -40,28 +30,31 @@ template <class Cond> bool settle(DialogFixture& f, Cond cond)
     return cond();
 }
 
-void checkLight(CLedCtrl* led, int color, int lit)
+// A status light: 1 green and lit, 0 red and unlit, -1 anything else.
+int light(CLedCtrl* led)
 {
-    QCOMPARE(led->color(), color);
-    QCOMPARE(led->shape(), LED_CIRCLE);
-    QCOMPARE(led->period(), 500);
-    QCOMPARE(led->m_bLit, lit);
+    if (led->color() == LED_GREEN && led->m_bLit == 1)
+        return 1;
+    return led->color() == LED_RED && led->m_bLit == 0 ? 0 : -1;
 }
 
 // The indication the window shows as one value, for comparisons.
 struct Indication {
     int comMode;
-    bool toHidGreen, toComGreen, hidLit, comLit;
+    bool toHidGreen, toComGreen;
+    int hidLight, comLight;
     bool operator==(const Indication&) const = default;
 };
 Indication indication(DialogFixture& f)
 {
-    return {g_bComMode, lampIs(f.dlg->m_btnSwitchToHid, IDI_BULB_GREEN), lampIs(f.dlg->m_btnSwitchToCom, IDI_BULB_GREEN),
-            f.dlg->m_ledHid->m_bLit == 1, f.dlg->m_ledCom->m_bLit == 1};
+    return {g_bComMode, LampIs(f.dlg->m_btnSwitchToHid, IDI_BULB_GREEN), LampIs(f.dlg->m_btnSwitchToCom, IDI_BULB_GREEN),
+            light(f.dlg->m_ledHid), light(f.dlg->m_ledCom)};
 }
-const Indication HID_MODE{0, true, false, true, false};
-const Indication COM_MODE{1, false, true, false, true};
+const Indication HID_MODE{0, true, false, 1, 0};
+const Indication COM_MODE{1, false, true, 0, 1};
+const Indication NOTHING{0, false, false, 0, 0};
 } // namespace
+Q_DECLARE_METATYPE(Indication)
 
 class TestSwitch : public QObject {
     Q_OBJECT
@@ -70,84 +63,52 @@ private slots:
     {
         QTest::addColumn<int>("presence");
         QTest::addColumn<bool>("arrived");
-        QTest::addColumn<int>("comMode");
-        QTest::addColumn<int>("toHid");
-        QTest::addColumn<int>("toCom");
-        QTest::addColumn<int>("calibrate");
-        QTest::addColumn<int>("hidColor");
-        QTest::addColumn<int>("comColor");
+        QTest::addColumn<Indication>("shown");
+        QTest::addColumn<bool>("calibrateKept");     // else grey
         QTest::addColumn<bool>("portIsController");  // else " "
-        QTest::addColumn<int>("baudIndex");
-        QTest::addColumn<bool>("refreshed");  // the port box shows the new name
+        QTest::addColumn<bool>("refreshed");         // the port box shows the new name
         QTest::addColumn<bool>("keepsHandle");
-
-        QTest::newRow("arrival, HID device found")
-            << int(InHid) << true << 0 << int(Green) << int(Grey) << int(Unchanged) << LED_GREEN << LED_RED << false
-            << -1 << false << true;
+        QTest::newRow("arrival, HID device found") << int(InHid) << true << HID_MODE << true << false << false << true;
         QTest::newRow("arrival, USB serial port found")
-            << int(InCom) << true << 1 << int(Grey) << int(Green) << int(Grey) << LED_RED << LED_GREEN << true << 6
-            << true << false;
-        QTest::newRow("arrival, nothing found") << int(Absent) << true << 0 << int(Green) << int(Grey) << int(Grey)
-                                                << LED_RED << LED_RED << false << -1 << false << false;
-        QTest::newRow("removal") << int(InCom) << false << 0 << int(Grey) << int(Grey) << int(Grey) << LED_RED
-                                 << LED_RED << false << -1 << true << false;
+            << int(InCom) << true << COM_MODE << false << true << true << false;
+        QTest::newRow("arrival, nothing found")
+            << int(Absent) << true << Indication{0, true, false, 0, 0} << false << false << false << false;
+        QTest::newRow("removal") << int(InCom) << false << NOTHING << false << false << true << false;
     }
     void deviceEventOutcomes()
     {
         QFETCH(int, presence);
         QFETCH(bool, arrived);
-        QFETCH(int, comMode);
-        QFETCH(int, toHid);
-        QFETCH(int, toCom);
-        QFETCH(int, calibrate);
-        QFETCH(int, hidColor);
-        QFETCH(int, comColor);
+        QFETCH(Indication, shown);
+        QFETCH(bool, calibrateKept);
         QFETCH(bool, portIsController);
-        QFETCH(int, baudIndex);
         QFETCH(bool, refreshed);
         QFETCH(bool, keepsHandle);
-
         DialogFixture f(knobsIn(Presence(presence)));
         f.open();
-        // A state the event must overwrite: the opposite lamps, an old port
+        // A state the event must overwrite: the opposite mode, an old port
         // name in the box, a green calibrate lamp, a version.
         f.dlg->m_strComPort = QStringLiteral("ttyOLD");
         f.dlg->m_strVersion = QStringLiteral("9.9");
         f.dlg->UpdateData(false);
         f.dlg->ConfigureBulb(f.dlg->m_btnCalibrate, IDI_BULB_GREEN, -20);
-        g_bComMode = comMode ? 0 : 1;
+        g_bComMode = shown.comMode ? 0 : 1;
 
         f.dlg->Run([&] { f.dlg->OnDeviceChange(arrived); });
 
-        QCOMPARE(int(g_bComMode), comMode);
-        QVERIFY(lampIs(f.dlg->m_btnSwitchToHid, lampIcon(Lamp(toHid))));
-        QVERIFY(lampIs(f.dlg->m_btnSwitchToCom, lampIcon(Lamp(toCom))));
+        QCOMPARE(indication(f), shown);
         // "Switch to HID" carries the lamp at the top of the button here.
         QCOMPARE(f.dlg->m_btnSwitchToHid->iconTop(), 0);
-        QVERIFY(lampIs(f.dlg->m_btnCalibrate, calibrate == Unchanged ? IDI_BULB_GREEN : lampIcon(Lamp(calibrate))));
-        checkLight(f.dlg->m_ledHid, hidColor, hidColor == LED_GREEN ? 1 : 0);
-        checkLight(f.dlg->m_ledCom, comColor, comColor == LED_GREEN ? 1 : 0);
+        QVERIFY(LampIs(f.dlg->m_btnCalibrate, calibrateKept ? IDI_BULB_GREEN : IDI_BULB_GREY));
         const QString port = portIsController ? f.controller().portName() : QStringLiteral(" ");
         QCOMPARE(f.dlg->m_strComPort, port);
         QCOMPARE(f.dlg->m_editComPort->text(), refreshed ? port : QStringLiteral("ttyOLD"));
         QCOMPARE(f.dlg->m_editComPort->isEnabled(), !portIsController);
-        QCOMPARE(f.dlg->m_cbBaud->currentIndex(), baudIndex);
+        QCOMPARE(f.dlg->m_cbBaud->currentIndex(), portIsController ? 6 : -1);
         if (!arrived)
             QCOMPARE(f.dlg->m_editVersion->text(), QStringLiteral(" "));
         QCOMPARE(bool(f.dlg->m_hid->m_hHid), keepsHandle);
         QCOMPARE(f.sim->hidBus().openControllerHandles(), keepsHandle ? 1 : 0);
-    }
-
-    void portEditStaysDisabledAfterLaterEvents()
-    {
-        DialogFixture f(knobsIn(InCom));
-        f.open();
-        QVERIFY(f.dlg->m_editComPort->isEnabled());
-        f.dlg->Run([&] { f.dlg->OnDeviceChange(true); });
-        f.controller().unplug();
-        QCOMPARE(indication(f), (Indication{0, false, false, false, false}));
-        f.dlg->Run([&] { f.dlg->OnDeviceChange(true); });
-        QVERIFY(!f.dlg->m_editComPort->isEnabled());
     }
 
     void roundTripComToHidToCom()
@@ -156,7 +117,6 @@ private slots:
         f.open();
         QCOMPARE(indication(f), COM_MODE);
         const QString firstPort = f.controller().portName();
-        QCOMPARE(f.dlg->m_editComPort->text(), firstPort);
 
         // Run as a click does, looking at the handler's own result before the
         // device events it caused are handled.
@@ -171,8 +131,6 @@ private slots:
             QCOMPARE(f.dlg->m_transport->m_hCom, SerialTransport::Handle::None);
             QCOMPARE(f.clock.sleptMs(), 2000);
         });
-        if (QTest::currentTestFailed())
-            return;
 
         // The controller got the command, leaves and comes back over HID; the
         // events say so.
@@ -189,24 +147,12 @@ private slots:
         // meanwhile were handled after the handler, and found the new port.
         QVERIFY(f.controller().presentAs(SimKnobs::Mode::Com));
         QCOMPARE(indication(f), COM_MODE);
-        QVERIFY(lampIs(f.dlg->m_btnCalibrate, IDI_BULB_GREY));
+        QVERIFY(LampIs(f.dlg->m_btnCalibrate, IDI_BULB_GREY));
         QCOMPARE(f.dlg->m_strComPort, f.controller().portName());
         QCOMPARE(f.dlg->m_editComPort->text(), f.controller().portName());
-        QVERIFY(!f.dlg->m_editComPort->isEnabled());
-        QCOMPARE(f.dlg->m_cbBaud->currentIndex(), 6);
         QVERIFY(f.dlg->m_strLog.endsWith(QStringLiteral("CloseHandle worked!\r\nHID Opened OK!\r\nFound HID Device!\r\n")));
         QVERIFY(!f.dlg->m_hid->m_hHid);
         QCOMPARE(f.sim->hidBus().openControllerHandles(), 0);
-
-        // The lights as painted.
-        const QColor hid = CentrePixel(f.dlg->m_ledHid), com = CentrePixel(f.dlg->m_ledCom);
-        QVERIFY2(com.green() > 200 && com.red() < 100, qPrintable(com.name()));
-        QVERIFY2(hid.red() > 100 && hid.green() < 60, qPrintable(hid.name()));
-
-        // And the new port really is the controller.
-        SerialTransport t(f.clock);
-        QCOMPARE(t.OpenComPort(f.dlg->m_strComPort), 0);
-        t.CloseComPort();
     }
 
     void switchToHidInHidModeClosesHeldHandleFirst()
@@ -216,13 +162,11 @@ private slots:
         f.dlg->Run([&] { f.dlg->OnDeviceChange(true); });  // keeps the controller open
         QCOMPARE(f.sim->hidBus().openControllerHandles(), 1);
         f.dlg->m_strLog.clear();
-        f.prompts.onMessage = [&](const QString&) {
-            // Closed before the message.
-            QCOMPARE(f.sim->hidBus().openControllerHandles(), 0);
-        };
+        int handlesAtMessage = -1;
+        f.prompts.onMessage = [&](const QString&) { handlesAtMessage = f.sim->hidBus().openControllerHandles(); };
         f.dlg->OnSwitchToHid();
         QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("Already Open USBHID!")});
-        QCOMPARE(f.prompts.captions, QStringList{QStringLiteral("tst_switch")});
+        QCOMPARE(handlesAtMessage, 0);
         QCOMPARE(f.dlg->m_strLog, QStringLiteral("CloseHandle worked!\r\n"));
         QVERIFY(!f.dlg->m_hid->m_hHid);
     }
@@ -238,17 +182,6 @@ private slots:
         QCOMPARE(indication(f), COM_MODE);
         QCOMPARE(f.clock.sleptMs(), 0);  // no wait
         QCOMPARE(f.dlg->m_transport->m_hCom, SerialTransport::Handle::None);
-        QVERIFY(f.controller().presentAs(SimKnobs::Mode::Com));
-    }
-
-    void switchToComInComModeRefuses()
-    {
-        DialogFixture f(knobsIn(InCom));
-        f.open();
-        f.dlg->OnSwitchToCom();
-        QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("Already Open COM!")});
-        QCOMPARE(f.clock.sleptMs(), 0);
-        QVERIFY(f.controller().presentAs(SimKnobs::Mode::Com));
     }
 
     void openPortIsClosedFirst_data()
@@ -322,9 +255,7 @@ private slots:
                 emit f.controller().arrived(QStringLiteral("tty"));
             QCOMPARE(indication(f), before);
         });
-        const Indication after = !lastArrives         ? Indication{0, false, false, false, false}
-                                 : presence == InHid ? HID_MODE
-                                                     : COM_MODE;
+        const Indication after = !lastArrives ? NOTHING : presence == InHid ? HID_MODE : COM_MODE;
         QCOMPARE(indication(f), after);
         // Every arrival opened the controller anew; only the last handle is
         // held (a removal leaves it).
