@@ -11,21 +11,13 @@
 #include <QtTest>
 
 namespace {
-// n lines "Lnnn...\n" of the given length (without LF).
-QByteArray Lines(int n, int width = 40)
+// n lines "L1xxx...\n", each 40 characters and its LF.
+QByteArray Lines(int n)
 {
     QByteArray out;
-    for (int i = 1; i <= n; ++i) {
-        QByteArray line = "L" + QByteArray::number(i);
-        line += QByteArray(width - line.size(), 'x');
-        out += line + '\n';
-    }
+    for (int i = 1; i <= n; ++i)
+        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
     return out;
-}
-
-QByteArray Record(const QByteArray& line)
-{
-    return line + QByteArray(287 - line.size(), '\0');
 }
 
 QString Write(DialogFixture& f, const QString& name, const QByteArray& bytes)
@@ -40,41 +32,16 @@ QString Write(DialogFixture& f, const QString& name, const QByteArray& bytes)
 const QString OK = QStringLiteral("DownLoad Successful!");
 const QString RETURN_ERROR = QStringLiteral("Download Failed: Return Error");
 const QString LINE_COUNT = QStringLiteral("Download Failed: Lines Number Of The File Is Error");
+const QString NO_ANSWER = QStringLiteral("No answer from the controller within 0.3 s!\r\n");
 
-// What a finished download left behind.
-struct After {
-    QStringList messages;
-    int records = 0;
-    int bar = -1;
-    bool portClosed = false;
-    int ledColor = 0;
-    int ledLit = -1;
-};
-
-// Opens the window, puts the image at path into the kind's member and runs
-// its download. A short answer bound keeps the silent cases quick.
-After Download(DialogFixture& f, bool flash, const QString& path)
+// Puts the image at path into the kind's member and runs its download as a
+// click does (device events wait until it has ended) in a fresh window. A
+// short answer bound keeps the silent cases quick.
+void Download(DialogFixture& f, bool flash, const QString& path)
 {
     f.dlg->m_transport->setReadTimeoutMs(300);
     (flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile) = path;
-    f.prompts.messages.clear();
-    f.controller().clearRecords();
-    // As a click runs it: device events wait until the download has ended.
     f.dlg->Run([&] { flash ? f.dlg->OnFlashDownload() : f.dlg->OnEepromDownload(); });
-    After a;
-    a.messages = f.prompts.messages;
-    a.records = static_cast<int>(f.controller().records().size());
-    a.bar = (flash ? f.dlg->m_progFlash : f.dlg->m_progEeprom)->value();
-    a.portClosed = f.dlg->m_transport->m_hCom == SerialTransport::Handle::None;
-    CLedCtrl* led = flash ? f.dlg->m_ledFlash : f.dlg->m_ledEeprom;
-    a.ledColor = led->color();
-    a.ledLit = led->m_bLit;
-    return a;
-}
-
-bool SameIcon(const QIcon& a, int id)
-{
-    return a.cacheKey() == ToolIcon(id).cacheKey();
 }
 } // namespace
 
@@ -86,215 +53,110 @@ private slots:
         DialogFixture f;
         f.open();
         QByteArray text = "abcde\r\n";          // CR LF arrives as LF
-        text += QByteArray("a\0b\n", 4);        // NULs go as they are
         text += QByteArray(286, 'w') + "\n";    // the longest line that fits
         text += Lines(5);
         text += "tail";                         // last line without LF
-        const After a = Download(f, false, Write(f, "fw.eep.mvx", text));
-        QCOMPARE(a.messages, QStringList{OK});
+        Download(f, false, Write(f, "fw.eep.mvx", text));
+        QCOMPARE(f.prompts.messages, QStringList{OK});
         const auto records = f.controller().records();
-        QCOMPARE(int(records.size()), 9);
-        QCOMPARE(records[0], Record("abcde\n"));
-        QCOMPARE(records[0].mid(6), QByteArray(281, '\0'));
-        QCOMPARE(records[1], Record(QByteArray("a\0b\n", 4)));
-        QCOMPARE(records[2], QByteArray(286, 'w') + "\n");
-        QCOMPARE(records[8], Record("tail"));
+        QCOMPARE(int(records.size()), 8);
+        QCOMPARE(records[0], QByteArray("abcde\n") + QByteArray(281, '\0'));
+        QCOMPARE(records[1], QByteArray(286, 'w') + "\n");
+        QCOMPARE(records[7], QByteArray("tail") + QByteArray(283, '\0'));
     }
 
-    void lineCounts_data()
+    void download_data()
     {
         QTest::addColumn<bool>("flash");
-        QTest::addColumn<int>("lines");
+        QTest::addColumn<QByteArray>("image");  // null: no file at the path
+        QTest::addColumn<SimKnobs>("knobs");
+        QTest::addColumn<bool>("badPort");
         QTest::addColumn<QString>("message");
-        QTest::newRow("eeprom 7") << false << 7 << LINE_COUNT;
-        QTest::newRow("eeprom 8") << false << 8 << OK;
-        QTest::newRow("eeprom 256") << false << 256 << OK;
-        QTest::newRow("flash 226") << true << 226 << LINE_COUNT;
-        QTest::newRow("flash 227") << true << 227 << OK;
-        QTest::newRow("flash 256") << true << 256 << OK;
-        QTest::newRow("flash 300") << true << 300 << OK;
-        QTest::newRow("empty file") << false << 0 << LINE_COUNT;
+        QTest::addColumn<int>("records");  // as the controller received them
+        const SimKnobs acks;
+        const auto wrongAt = [](int n, std::array<char, 4> a = {'E', 'r', 'r', 'o'}) {
+            return SimKnobs{.wrongAnswerAtRecord = n, .wrongAnswer = a};
+        };
+        QTest::newRow("eeprom 7 lines") << false << Lines(7) << acks << false << LINE_COUNT << 7;
+        QTest::newRow("eeprom 8 lines") << false << Lines(8) << acks << false << OK << 8;
+        QTest::newRow("flash 226 lines") << true << Lines(226) << acks << false << LINE_COUNT << 226;
+        QTest::newRow("flash 227 lines") << true << Lines(227) << acks << false << OK << 227;
+        QTest::newRow("flash 256 lines") << true << Lines(256) << acks << false << OK << 256;
+        QTest::newRow("flash 300 lines") << true << Lines(300) << acks << false << OK << 300;
+        QTest::newRow("empty file") << false << QByteArray("") << acks << false << LINE_COUNT << 0;
+        QTest::newRow("empty line after line 10 ends the image")
+            << false << QByteArray(Lines(10) + "\n" + Lines(5)) << acks << false << OK << 10;
+        QTest::newRow("flash: 129th answer untested") << true << Lines(227) << wrongAt(129) << false << OK << 227;
+        QTest::newRow("flash: 128th tested") << true << Lines(227) << wrongAt(128) << false << RETURN_ERROR << 128;
+        QTest::newRow("flash: 130th tested") << true << Lines(227) << wrongAt(130) << false << RETURN_ERROR << 130;
+        QTest::newRow("lower-case p refused") << false << Lines(8) << wrongAt(1, {'p', 'a', 's', 's'}) << false
+                                              << RETURN_ERROR << 1;
+        QTest::newRow("P and any three bytes") << false << Lines(8) << wrongAt(3, {'P', '\0', '\xff', '\x01'})
+                                               << false << OK << 8;
+        QTest::newRow("silent from record 3")
+            << true << Lines(230) << SimKnobs{.silentFromRecord = 3} << false << RETURN_ERROR << 3;
+        QTest::newRow("plug pulled at record 3")
+            << true << Lines(230) << SimKnobs{.unplugAtRecord = 3} << false << RETURN_ERROR << 3;
+        QTest::newRow("port cannot open") << false << Lines(8) << acks << true << RETURN_ERROR << 0;
+        // Refused before the port opens.
+        QTest::newRow("missing file") << true << QByteArray() << acks << false << "Can't open the .mvx file!" << 0;
+        QTest::newRow("line 12 of 287 chars") << true << QByteArray(Lines(11) + QByteArray(287, 'y') + "\n" + Lines(300))
+                                              << acks << false << "Line 12 of the file is too long for one record!" << 0;
     }
-    void lineCounts()
+    void download()
     {
         QFETCH(bool, flash);
-        QFETCH(int, lines);
-        QFETCH(QString, message);
-        DialogFixture f;
-        f.open();
-        const After a = Download(f, flash, Write(f, flash ? "fw.mvx" : "fw.eep.mvx", Lines(lines)));
-        QCOMPARE(a.messages, QStringList{message});
-        QCOMPARE(a.records, lines);  // every line is sent before the count is tested
-        QCOMPARE(a.bar, 0);
-        QVERIFY(a.portClosed);
-        QCOMPARE(a.ledColor, message == OK ? LED_GREEN : LED_RED);
-        QCOMPARE(a.ledLit, message == OK ? 1 : 0);
-    }
-
-    void answers_data()
-    {
-        QTest::addColumn<bool>("flash");
-        QTest::addColumn<int>("wrongAt");
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("records");
-        QTest::newRow("flash: 129th answer not tested") << true << 129 << QByteArray("Erro") << OK << 227;
-        QTest::newRow("flash: 128th tested") << true << 128 << QByteArray("Erro") << RETURN_ERROR << 128;
-        QTest::newRow("flash: 130th tested") << true << 130 << QByteArray("Erro") << RETURN_ERROR << 130;
-        QTest::newRow("eeprom: 129th tested") << false << 129 << QByteArray("Erro") << RETURN_ERROR << 129;
-        QTest::newRow("lower-case p refused") << false << 1 << QByteArray("pass") << RETURN_ERROR << 1;
-        QTest::newRow("P and any three bytes") << false << 3 << QByteArray("P\0\xff\x01", 4) << OK << 227;
-    }
-    void answers()
-    {
-        QFETCH(bool, flash);
-        QFETCH(int, wrongAt);
-        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, image);
+        QFETCH(SimKnobs, knobs);
+        QFETCH(bool, badPort);
         QFETCH(QString, message);
         QFETCH(int, records);
-        SimKnobs k;
-        k.wrongAnswerAtRecord = wrongAt;
-        std::copy(answer.begin(), answer.end(), k.wrongAnswer.begin());
-        DialogFixture f(k);
+        DialogFixture f(knobs);
         f.open();
-        const After a = Download(f, flash, Write(f, flash ? "fw.mvx" : "fw.eep.mvx", Lines(227)));
-        QCOMPARE(a.messages, QStringList{message});
-        QCOMPARE(a.records, records);
-        QCOMPARE(a.bar, 0);
-        QVERIFY(a.portClosed);
-    }
-
-    void emptyLineEndsTheImage()
-    {
-        DialogFixture f;
-        f.open();
-        const After a = Download(f, false, Write(f, "fw.eep.mvx", Lines(10) + "\n" + Lines(5)));
-        QCOMPARE(a.messages, QStringList{OK});
-        QCOMPARE(a.records, 10);
-    }
-
-    void faults_data()
-    {
-        QTest::addColumn<int>("wrongAt");
-        QTest::addColumn<int>("silentFrom");
-        QTest::addColumn<int>("unplugAt");
-        QTest::addColumn<bool>("noAnswerLine");
-        QTest::newRow("wrong answer") << 3 << -1 << -1 << false;
-        QTest::newRow("silence") << -1 << 3 << -1 << true;
-        QTest::newRow("plug pulled") << -1 << -1 << 3 << false;
-    }
-    void faults()
-    {
-        QFETCH(int, wrongAt);
-        QFETCH(int, silentFrom);
-        QFETCH(int, unplugAt);
-        QFETCH(bool, noAnswerLine);
-        SimKnobs k;
-        k.wrongAnswerAtRecord = wrongAt;
-        k.silentFromRecord = silentFrom;
-        k.unplugAtRecord = unplugAt;
-        DialogFixture f(k);
-        f.open();
-        const QString path = Write(f, "fw.mvx", Lines(230));
-        f.dlg->SetLight(f.dlg->m_ledFlash, LED_RED);
+        if (badPort)
+            f.dlg->m_strComPort = QStringLiteral("ttyNOSUCHPORT");
+        QProgressBar* bar = flash ? f.dlg->m_progFlash : f.dlg->m_progEeprom;
+        CLedCtrl* led = flash ? f.dlg->m_ledFlash : f.dlg->m_ledEeprom;
+        QList<int> barValues;
+        connect(bar, &QProgressBar::valueChanged, [&](int v) { barValues << v; });
         const QString logBefore = f.dlg->m_strLog;
-
-        // At the failure message the port is still open and the bar not reset.
         bool openAtMessage = false;
-        int barAtMessage = -1;
+        int barAtMessage = -1, ledAtMessage = -1;
         QString logAtMessage;
         f.prompts.onMessage = [&](const QString&) {
             openAtMessage = f.dlg->m_transport->m_hCom == SerialTransport::Handle::Open;
-            barAtMessage = f.dlg->m_progFlash->value();
+            barAtMessage = bar->value();
+            ledAtMessage = led->color();
             logAtMessage = f.dlg->m_strLog;
         };
-        const After a = Download(f, true, path);
-        QCOMPARE(a.messages, QStringList{RETURN_ERROR});
-        QCOMPARE(a.records, 3);
-        QVERIFY(openAtMessage);
-        QCOMPARE(barAtMessage, 3);
-        QCOMPARE(a.bar, 0);
-        QVERIFY(a.portClosed);
-        QCOMPARE(a.ledColor, LED_RED);
-        QCOMPARE(a.ledLit, 0);
-        const QString line = QStringLiteral("No answer from the controller within 0.3 s!\r\n");
-        QCOMPARE(logAtMessage, noAnswerLine ? line + logBefore : logBefore);
-        if (noAnswerLine)
-            QVERIFY(f.shownLog().startsWith(line));  // shown before the box
-    }
+        const QString name = flash ? "fw.mvx" : "fw.eep.mvx";
+        Download(f, flash, image.isNull() ? f.dir.filePath(name) : Write(f, name, image));
 
-    void successClosesBeforeTheMessage()
-    {
-        DialogFixture f;
-        f.open();
-        QList<int> barValues;
-        connect(f.dlg->m_progEeprom, &QProgressBar::valueChanged, [&](int v) { barValues << v; });
-        bool closedAtMessage = false;
-        int barAtMessage = -1, ledAtMessage = -1;
-        f.prompts.onMessage = [&](const QString&) {
-            closedAtMessage = f.dlg->m_transport->m_hCom == SerialTransport::Handle::None;
-            barAtMessage = f.dlg->m_progEeprom->value();
-            ledAtMessage = f.dlg->m_ledEeprom->color();
-        };
-        const After a = Download(f, false, Write(f, "fw.eep.mvx", Lines(8)));
-        QCOMPARE(a.messages, QStringList{OK});
-        QCOMPARE(f.prompts.captions.last(), QStringLiteral("Error"));  // the dialog's own box
-        QVERIFY(closedAtMessage);
-        QCOMPARE(barAtMessage, 0);
-        QVERIFY(ledAtMessage != LED_GREEN);  // the light follows the message
-        QCOMPARE(f.dlg->m_progEeprom->maximum(), 8);
-        QCOMPARE(barValues, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 0}));
-    }
-
-    void refusedBeforeThePortOpens_data()
-    {
-        QTest::addColumn<QByteArray>("content");  // null: no file at the path
-        QTest::addColumn<QString>("message");
-        QTest::newRow("missing file") << QByteArray() << QStringLiteral("Can't open the .mvx file!");
-        QTest::newRow("line 12 of 287 chars")
-            << QByteArray(Lines(11) + QByteArray(287, 'y') + "\n" + Lines(300))
-            << QStringLiteral("Line 12 of the file is too long for one record!");
-        QTest::newRow("one line of binary, no LF") << QByteArray(10000, '\x01')
-                                                  << QStringLiteral("Line 1 of the file is too long for one record!");
-    }
-    void refusedBeforeThePortOpens()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, message);
-        DialogFixture f;
-        f.open();
-        const QString path = content.isNull() ? f.dir.filePath("gone.mvx") : Write(f, "fw.mvx", content);
-        const After a = Download(f, true, path);
-        QCOMPARE(a.messages, QStringList{message});
-        QCOMPARE(f.prompts.captions.last(), QCoreApplication::applicationName());  // the application's box
-        QCOMPARE(a.records, 0);
-        QCOMPARE(f.controller().serialLog(), QByteArray());
-        QCOMPARE(a.ledColor, LED_RED);
-    }
-
-    void portThatCannotOpen()
-    {
-        DialogFixture f;
-        f.open();
-        f.dlg->m_strComPort = QStringLiteral("ttyNOSUCHPORT");
-        const After a = Download(f, false, Write(f, "fw.eep.mvx", Lines(8)));
-        QCOMPARE(a.messages, QStringList{RETURN_ERROR});
-        QCOMPARE(a.records, 0);
-        QCOMPARE(a.bar, 0);
-        QVERIFY(a.portClosed);
-    }
-
-    void notInComMode()
-    {
-        DialogFixture f;
-        f.open();
-        g_bComMode = 0;
-        f.prompts.files << Write(f, "fw.mvx", Lines(3));
-        f.dlg->OnFlashOpen();
-        f.dlg->OnEepromDownload();
-        QCOMPARE(f.prompts.messages, QStringList(2, QStringLiteral("Please switch to COM mode!")));
-        QCOMPARE(f.prompts.filters, QStringList());  // no file dialog shown
-        QCOMPARE(f.controller().serialLog(), QByteArray());
+        const bool ok = message == OK;
+        // The download's own outcomes ("Download...", "DownLoad...") come in
+        // the dialog's box; refusals before the port opens in the application's.
+        const bool refused = !message.startsWith(QStringLiteral("Down"), Qt::CaseInsensitive);
+        QCOMPARE(f.prompts.messages, QStringList{message});
+        QCOMPARE(f.prompts.captions, QStringList{refused ? QCoreApplication::applicationName() : "Error"});
+        QCOMPARE(int(f.controller().records().size()), records);
+        // A failure shows its message with the port open and the bar where it
+        // stopped; success closes and resets first and lights after.
+        QCOMPARE(openAtMessage, !ok && !badPort && !refused);
+        QCOMPARE(barAtMessage, ok ? 0 : records);
+        QCOMPARE(ledAtMessage, LED_RED);
+        const bool silent = knobs.silentFromRecord > 0;
+        QCOMPARE(logAtMessage, (silent ? NO_ANSWER : QString()) + logBefore);
+        QCOMPARE(f.shownLog().startsWith(NO_ANSWER), silent);  // shown before the box
+        QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
+        QCOMPARE(led->color(), ok ? LED_GREEN : LED_RED);
+        QList<int> moves;  // one step a record, then back to 0
+        for (int i = 1; i <= records; ++i)
+            moves << i;
+        if (records > 0)
+            moves << 0;
+        QCOMPARE(barValues, moves);
+        if (ok)
+            QCOMPARE(bar->maximum(), records);
     }
 
     void flashProbe_data()
@@ -315,81 +177,59 @@ private slots:
             d.descriptor = SimHidBus::controllerDescriptor();
             f.sim->hidBus().others().push_back(d);
         }
-        const After a = Download(f, true, Write(f, "fw.mvx", Lines(227)));
-        QCOMPARE(a.messages, QStringList{OK});
-        QCOMPARE(a.ledColor, LED_GREEN);
+        Download(f, true, Write(f, "fw.mvx", Lines(227)));
+        QCOMPARE(f.prompts.messages, QStringList{OK});
         QCOMPARE(int(g_bComMode), hidPresent ? 0 : 1);
         QCOMPARE(f.dlg->m_hid->m_hHid != nullptr, hidPresent);
-        CHoverButton* toHid = f.dlg->m_btnSwitchToHid;
-        CHoverButton* toCom = f.dlg->m_btnSwitchToCom;
-        QVERIFY(SameIcon(toHid->normalIcon(), hidPresent ? IDI_BULB_GREEN : IDI_BULB_GREY));
-        QVERIFY(SameIcon(toHid->hoverIcon(), hidPresent ? IDI_BULB_GREEN : IDI_BULB_GREY));
-        QVERIFY(SameIcon(toCom->normalIcon(), hidPresent ? IDI_BULB_GREY : IDI_BULB_GREEN));
-        QCOMPARE(toHid->iconTop(), 0);
-        QCOMPARE(toHid->normalColor(), QColor(0, 0, 255));
-        QCOMPARE(toCom->hoverColor(), QColor(0, 255, 0));
-        QVERIFY(!toHid->isFlat() && !toCom->isFlat());
+        const int hidLamp = hidPresent ? IDI_BULB_GREEN : IDI_BULB_GREY;
+        const int comLamp = hidPresent ? IDI_BULB_GREY : IDI_BULB_GREEN;
+        QCOMPARE(f.dlg->m_btnSwitchToHid->normalIcon().cacheKey(), ToolIcon(hidLamp).cacheKey());
+        QCOMPARE(f.dlg->m_btnSwitchToCom->normalIcon().cacheKey(), ToolIcon(comLamp).cacheKey());
+        QCOMPARE(f.dlg->m_btnSwitchToHid->iconTop(), 0);
     }
 
     void open_data()
     {
         QTest::addColumn<bool>("flash");
-        QTest::addColumn<QString>("name");  // relative to the test directory
+        QTest::addColumn<QString>("name");  // empty: the dialog cancelled
+        QTest::addColumn<bool>("comMode");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("taken");  // the path is kept in the kind's member
         // The name rules themselves are tested in tst_imagecore.
-        QTest::newRow("eeprom fw.eep.mvx") << false << "fw.eep.mvx" << QString();
-        QTest::newRow("flash fw.eep.mvx") << true << "fw.eep.mvx" << "Please choose .mvx file!";
-        QTest::newRow("eeprom fw.mvx") << false << "fw.mvx" << "Please choose .eep.mvx eeprom file!";
-        QTest::newRow("flash fw.mvx") << true << "fw.mvx" << QString();
+        QTest::newRow("eeprom fw.eep.mvx") << false << "fw.eep.mvx" << true << QString() << true;
+        QTest::newRow("flash fw.mvx") << true << "fw.mvx" << true << QString() << true;
+        QTest::newRow("flash fw.eep.mvx") << true << "fw.eep.mvx" << true << "Please choose .mvx file!" << false;
+        QTest::newRow("eeprom fw.mvx") << false << "fw.mvx" << true << "Please choose .eep.mvx eeprom file!" << false;
+        QTest::newRow("cancelled") << true << QString() << true << QString() << false;
+        // A name in a folder that does not exist: never written.
+        QTest::newRow("unreadable") << true << "gone/fw.mvx" << true << "Can't open the .mvx file!" << true;
+        QTest::newRow("HID mode: no dialog") << true << "fw.mvx" << false << "Please switch to COM mode!" << false;
     }
     void open()
     {
         QFETCH(bool, flash);
         QFETCH(QString, name);
+        QFETCH(bool, comMode);
         QFETCH(QString, message);
+        QFETCH(bool, taken);
         DialogFixture f;
         f.open();
-        const QString path = Write(f, name, QByteArray("A\nB", 3));
+        g_bComMode = comMode ? 1 : 0;
+        const QString path = name.isEmpty() ? QString() : Write(f, name, QByteArray("A\nB", 3));
         f.dlg->m_strLog = QStringLiteral("old\r\n");
         f.dlg->UpdateData(false);
         CLedCtrl* led = flash ? f.dlg->m_ledFlash : f.dlg->m_ledEeprom;
         f.dlg->SetLight(led, LED_GREEN);
         f.prompts.files << path;
         flash ? f.dlg->OnFlashOpen() : f.dlg->OnEepromOpen();
-        QCOMPARE(f.prompts.filters, QStringList{QStringLiteral("FILE(*.*) (*)")});
-        const QString member = flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile;
-        if (message.isEmpty()) {
-            QCOMPARE(f.prompts.messages, QStringList());
-            QCOMPARE(member, path);
-            QCOMPARE(f.dlg->m_strLog, QStringLiteral("A\r\n\nB\r\n\r\nold\r\n"));
-            QCOMPARE(f.shownLog().left(3), QStringLiteral("A\r\n"));  // the controls were reloaded
-            QCOMPARE(led->color(), LED_RED);
-            QCOMPARE(led->m_bLit, 0);
-        } else {
-            QCOMPARE(f.prompts.messages, QStringList{message});
-            QCOMPARE(member, QString());
-            QCOMPARE(f.dlg->m_strLog, QStringLiteral("old\r\n"));
-            QCOMPARE(led->color(), LED_GREEN);  // unchanged
-        }
-    }
-
-    void openCancelledOrUnreadable()
-    {
-        DialogFixture f;
-        f.open();
-        f.dlg->SetLight(f.dlg->m_ledFlash, LED_GREEN);
-        const QString logBefore = f.dlg->m_strLog;
-        f.prompts.files << QString();  // cancelled
-        f.dlg->OnFlashOpen();
-        QCOMPARE(f.prompts.messages, QStringList());
-        QCOMPARE(f.dlg->m_strFlashFile, QString());
-        QCOMPARE(f.dlg->m_ledFlash->color(), LED_RED);
-        QCOMPARE(f.dlg->m_strLog, logBefore);
-
-        f.prompts.files << f.dir.filePath("gone.mvx");
-        f.dlg->OnFlashOpen();
-        QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("Can't open the .mvx file!")});
-        QCOMPARE(f.dlg->m_strLog, logBefore);
+        QCOMPARE(f.prompts.filters, comMode ? QStringList{QStringLiteral("FILE(*.*) (*)")} : QStringList());
+        QCOMPARE(f.prompts.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile, taken ? path : QString());
+        const QString shown = taken && message.isEmpty() ? QStringLiteral("A\r\n\nB\r\n\r\n") : QString();
+        QCOMPARE(f.dlg->m_strLog, shown + QStringLiteral("old\r\n"));
+        QCOMPARE(f.shownLog().left(3), (shown + QStringLiteral("old")).left(3));  // the controls were reloaded
+        // A refusal before a file is taken leaves the light; else it goes dark red.
+        QCOMPARE(led->color(), !taken && !message.isEmpty() ? LED_GREEN : LED_RED);
     }
 
     void hugeFileIsShownInPart()
@@ -404,7 +244,6 @@ private slots:
         QCOMPARE(f.prompts.messages, QStringList());
         QVERIFY(f.dlg->m_strLog.size() < 2 * 1024 * 1024);
         QVERIFY(f.dlg->m_strLog.contains(QStringLiteral("more bytes not shown")));
-        QCOMPARE(f.dlg->m_strFlashFile, f.dir.filePath("big.mvx"));
     }
 };
 
