@@ -8,39 +8,36 @@
 #include <QScreen>
 
 namespace {
-// A JPEG of one colour. dpi 0 gives a file without a resolution (JFIF
-// density unit 0).
-QByteArray Jpeg(int w, int h, int dpi, QColor colour = Qt::red)
+// A red JPEG. dpi 0 gives a file without a resolution (JFIF density unit 0).
+QByteArray Jpeg(int w, int h, int dpi)
 {
     QImage img(w, h, QImage::Format_RGB32);
-    img.fill(colour);
-    if (dpi > 0) {
-        img.setDotsPerMeterX(qRound(dpi / 0.0254));
-        img.setDotsPerMeterY(qRound(dpi / 0.0254));
-    }
+    img.fill(Qt::red);
+    img.setDotsPerMeterX(qRound(qMax(dpi, 1) / 0.0254));
+    img.setDotsPerMeterY(qRound(qMax(dpi, 1) / 0.0254));
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
     img.save(&buf, "JPEG", 95);
-    if (dpi == 0 && bytes.mid(6, 5) == QByteArray("JFIF\0", 5))
-        bytes[13] = 0;
+    if (dpi == 0)
+        bytes[13] = 0;  // the JFIF header's density unit
     return bytes;
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes)
+// Writes fx.jpg in the current directory; no file for empty bytes.
+void WriteFxJpg(const QByteArray& bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QFile f(QStringLiteral("fx.jpg"));
+    QVERIFY(bytes.isEmpty() || (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()));
 }
 
 // The visible splash windows.
-QList<CSplashWnd*> VisibleSplashes()
+QList<QWidget*> VisibleSplashes()
 {
-    QList<CSplashWnd*> found;
+    QList<QWidget*> found;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* s = qobject_cast<CSplashWnd*>(w); s && s->isVisible())
-            found << s;
+        if (qobject_cast<CSplashWnd*>(w) && w->isVisible())
+            found << w;
     return found;
 }
 
@@ -59,153 +56,100 @@ bool IsDark(QColor c) { return c.red() < 100 && c.green() < 100 && c.blue() < 10
 class TestSplash : public QObject {
     Q_OBJECT
 private slots:
-    void imageSize_data()
+    void pictureSize_data()
     {
-        QTest::addColumn<int>("w");
-        QTest::addColumn<int>("h");
-        QTest::addColumn<int>("fileDpi");
+        QTest::addColumn<QByteArray>("jpeg");
         QTest::addColumn<int>("screenDpi");
-        QTest::addColumn<QSize>("expected");
-        QTest::newRow("one inch on 96 dpi") << 300 << 300 << 300 << 96 << QSize(96, 96);
-        QTest::newRow("one inch on 120 dpi") << 300 << 300 << 300 << 120 << QSize(120, 120);
-        QTest::newRow("72 dpi picture on 96 dpi") << 144 << 72 << 72 << 96 << QSize(192, 96);
-        QTest::newRow("96 dpi picture on 96 dpi") << 320 << 200 << 96 << 96 << QSize(320, 200);
-        QTest::newRow("no resolution: pixels") << 200 << 100 << 0 << 144 << QSize(200, 100);
+        QTest::addColumn<QSize>("himetric");
+        QTest::addColumn<QSize>("pixels");
+        QTest::newRow("one inch on 96 dpi") << Jpeg(300, 300, 300) << 96 << QSize(2540, 2540) << QSize(96, 96);
+        // To the nearest pixel: 2963 x 72 / 2540 = 83.99.
+        QTest::newRow("300 dpi picture on 72 dpi") << Jpeg(350, 600, 300) << 72 << QSize(2963, 5080) << QSize(84, 144);
+        QTest::newRow("no resolution: pixels") << Jpeg(200, 100, 0) << 144 << QSize(0, 0) << QSize(200, 100);
     }
-    void imageSize()
+    void pictureSize()
     {
-        QFETCH(int, w);
-        QFETCH(int, h);
-        QFETCH(int, fileDpi);
+        QFETCH(QByteArray, jpeg);
         QFETCH(int, screenDpi);
-        QFETCH(QSize, expected);
+        QFETCH(QSize, himetric);
+        QFETCH(QSize, pixels);
         WorkDir wd;
-        WriteFile(QStringLiteral("pic.jpg"), Jpeg(w, h, fileDpi));
+        WriteFxJpg(jpeg);
         CLoadedPicture pic;
-        QVERIFY(pic.Load(QStringLiteral("pic.jpg")));
-        QVERIFY(!pic.IsNull());
-        QCOMPARE(pic.GetImageSize(screenDpi, screenDpi), expected);
+        QVERIFY(pic.Load(QStringLiteral("fx.jpg")));
+        QCOMPARE(pic.GetHimetricSize(), himetric);
+        QCOMPARE(pic.GetImageSize(screenDpi, screenDpi), pixels);
     }
 
-    void oneInchPictureIs2540Himetric()
+    // Start-up: the picture shows, centred, with the caption over its
+    // top-left corner, for the whole wait and is gone when the dialog opens;
+    // without a picture no window opens, the wait remains and the dialog
+    // follows.
+    void startUp_data()
     {
+        QTest::addColumn<QByteArray>("fxJpg");
+        QTest::addColumn<bool>("shown");
+        // No resolution: the window's size is the picture's size in pixels.
+        QTest::newRow("fx.jpg present") << Jpeg(320, 200, 0) << true;
+        QTest::newRow("fx.jpg missing") << QByteArray() << false;
+        QTest::newRow("fx.jpg does not decode") << QByteArray("\xFF\xD8\xFF\xE0 not a picture") << false;
+    }
+    void startUp()
+    {
+        QFETCH(QByteArray, fxJpg);
+        QFETCH(bool, shown);
         WorkDir wd;
-        WriteFile(QStringLiteral("pic.jpg"), Jpeg(300, 300, 300));
-        CLoadedPicture pic;
-        QVERIFY(pic.Load(QStringLiteral("pic.jpg")));
-        QCOMPARE(pic.GetHimetricSize(), QSize(2540, 2540));
-    }
-
-    void loadOutcomes()
-    {
-        WorkDir wd;
-        CLoadedPicture pic;
-        QVERIFY(!pic.Load(QStringLiteral("missing.jpg")));
-        QCOMPARE(pic.GetImageSize(96, 96), QSize(0, 0));
-        // A file that opens but does not decode counts as loaded, without a
-        // picture.
-        WriteFile(QStringLiteral("bad.jpg"), QByteArray("\xFF\xD8\xFF\xE0 this is not a picture", 32));
-        QVERIFY(pic.Load(QStringLiteral("bad.jpg")));
-        QVERIFY(pic.IsNull());
-        QCOMPARE(pic.GetImageSize(96, 96), QSize(0, 0));
-        // A file that cannot be opened leaves the picture held as it was.
-        WriteFile(QStringLiteral("good.jpg"), Jpeg(50, 40, 96));
-        QVERIFY(pic.Load(QStringLiteral("good.jpg")));
-        QVERIFY(!pic.Load(QStringLiteral("missing.jpg")));
-        QCOMPARE(pic.GetImageSize(96, 96), QSize(50, 40));
-    }
-
-    void splashIsCentredWithCaptionOverPicture()
-    {
-        WorkDir wd;
-        WriteFile(QStringLiteral("fx.jpg"), Jpeg(320, 200, 96));
-        CSplashWnd splash(QStringLiteral("fx.jpg"));
-        QVERIFY(splash.IsLoaded());
-        QVERIFY(splash.ShowSplash());
-        QVERIFY(splash.isVisible());
-        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
-        CLoadedPicture pic;
-        pic.Load(QStringLiteral("fx.jpg"));
-        QCOMPARE(splash.size(), pic.GetImageSize());
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        QCOMPARE(splash.pos(), QPoint(area.left() + (area.width() - splash.width()) / 2,
-                                      area.top() + (area.height() - splash.height()) / 2));
-
-        splash.DrawCaption(QStringLiteral("MORVAX!"));
-        const QImage img = splash.grab().toImage();
-        const QRect text = splash.fontMetrics().boundingRect(QStringLiteral("MORVAX!"));
-        int dark = 0, red = 0;
-        for (int y = 0; y < text.height(); ++y)
-            for (int x = 0; x < text.width(); ++x) {
-                const QColor c = img.pixelColor(x, y);
-                dark += IsDark(c);
-                red += IsRed(c);
-            }
-        QVERIFY2(dark > 10, "the caption's letters stand at the top-left corner");
-        QVERIFY2(red > 10, "the picture shows through around the letters");
-        QVERIFY(IsRed(img.pixelColor(img.width() - 5, img.height() - 5)));
-        splash.DestroyWindow();
-        QVERIFY(!splash.isVisible());
-    }
-
-    void undecodablePictureShowsNoWindow()
-    {
-        WorkDir wd;
-        WriteFile(QStringLiteral("fx.jpg"), QByteArray("not a picture at all"));
-        CSplashWnd splash(QStringLiteral("fx.jpg"));
-        QVERIFY(splash.IsLoaded());
-        QCOMPARE(splash.PictureSize(), QSize(0, 0));
-        QVERIFY(!splash.ShowSplash());
-        splash.DrawCaption(QStringLiteral("MORVAX!"));
-        splash.DestroyWindow();
-        QVERIFY(!splash.isVisible());
-    }
-
-    void startUpStep_data()
-    {
-        QTest::addColumn<bool>("withPicture");
-        QTest::addColumn<int>("shown");
-        QTest::newRow("fx.jpg present") << true << 1;
-        QTest::newRow("fx.jpg missing") << false << 0;
-    }
-    void startUpStep()
-    {
-        QFETCH(bool, withPicture);
-        QFETCH(int, shown);
-        WorkDir wd;
-        if (withPicture)
-            WriteFile(QStringLiteral("fx.jpg"), Jpeg(120, 80, 96));
-        ManualClock clock;
-        int seen = -1;
-        clock.schedule(CToolApp::SPLASH_MS / 2, [&seen] { seen = VisibleSplashes().size(); });
-        CToolApp::ShowSplash(clock);
-        QCOMPARE(seen, shown);
-        QCOMPARE(clock.sleptMs(), std::int64_t(CToolApp::SPLASH_MS));  // the wait remains either way
-        QVERIFY(VisibleSplashes().isEmpty());
-    }
-
-    void dialogFollowsWithoutPicture()
-    {
-        WorkDir wd;
+        WriteFxJpg(fxJpg);
         ManualClock clock;
         FakePrompts prompts;
         SimPlatform sim(clock, prompts);
-        bool dialogSeen = false;
+        // The splash windows up just before the wait ends, and the last of them.
+        int splashesLate = -1;
+        QRect where, text;
+        Qt::WindowFlags flags;
+        QImage shot;
+        clock.schedule(CToolApp::SPLASH_MS - 1, [&] {
+            const QList<QWidget*> up = VisibleSplashes();
+            splashesLate = up.size();
+            for (QWidget* w : up) {
+                where = w->geometry();
+                flags = w->windowFlags();
+                text = w->fontMetrics().boundingRect(QStringLiteral("MORVAX!"));
+                shot = w->grab().toImage();
+            }
+        });
+        int splashesWithDialog = -1;
         std::int64_t sleptBeforeDialog = -1;
         QTimer probe;
-        probe.setInterval(0);
         connect(&probe, &QTimer::timeout, this, [&] {
             if (auto* dlg = qobject_cast<CToolDlg*>(QApplication::activeModalWidget())) {
-                dialogSeen = true;
+                splashesWithDialog = VisibleSplashes().size();
                 sleptBeforeDialog = clock.sleptMs();
                 dlg->reject();
             }
         });
-        probe.start();
+        probe.start(0);
         CToolApp app(sim.platform());
         QVERIFY(!app.InitInstance());
-        QVERIFY(dialogSeen);
-        QVERIFY(sleptBeforeDialog >= CToolApp::SPLASH_MS);
+        QCOMPARE(splashesWithDialog, 0);
+        QCOMPARE(sleptBeforeDialog, std::int64_t(CToolApp::SPLASH_MS));
+        QCOMPARE(splashesLate, shown ? 1 : 0);
+        if (!shown)
+            return;
+
+        QVERIFY(flags & Qt::FramelessWindowHint);
+        QCOMPARE(where.size(), QSize(320, 200));
+        QCOMPARE(where.center(), QGuiApplication::primaryScreen()->availableGeometry().center());
+        // The caption's box holds dark letters with the red picture between.
+        int dark = 0, red = 0;
+        for (int y = 0; y < text.height(); ++y)
+            for (int x = 0; x < text.width(); ++x) {
+                dark += IsDark(shot.pixelColor(x, y));
+                red += IsRed(shot.pixelColor(x, y));
+            }
+        QVERIFY2(dark > 10, "the caption's letters stand at the top-left corner");
+        QVERIFY2(red > 10, "the picture shows through around the letters");
+        QVERIFY(IsRed(shot.pixelColor(shot.width() - 5, shot.height() - 5)));
     }
 };
 QTEST_MAIN(TestSplash)
