@@ -131,11 +131,15 @@ private slots:
         QCOMPARE(accepted.count(), 1);
     }
 
-    void escapeCancels()
+    void escapeCancelsAndTheCloseBoxWaitsForAnOperation()
     {
         DialogFixture f(absent);
         f.open();
         QSignalSpy rejected(f.dlg.get(), &QDialog::rejected);
+        // While an operation runs the close box is refused, so the port or
+        // device it holds is not left behind a hidden window.
+        f.dlg->Run([&] { QVERIFY(!f.dlg->close()); });
+        QVERIFY(f.dlg->isVisible());
         QTest::keyClick(f.dlg->m_editPid, Qt::Key_Escape);
         QCOMPARE(rejected.count(), 1);
     }
