@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "controls/HoverButton.h"
+#include "controls/LedCtrl.h"
 #include "resources/Resources.h"
 #include <QDir>
 #include <QFile>
@@ -55,4 +56,24 @@ SimKnobs KnobsIn(SimKnobs::Mode mode, bool present)
     k.startMode = mode;
     k.startPresent = present;
     return k;
+}
+
+int LightState(CLedCtrl* led)
+{
+    if (led->color() == LED_GREEN && led->m_bLit == 1)
+        return 1;
+    return led->color() == LED_RED && led->m_bLit == 0 ? 0 : -1;
+}
+
+static int LampState(CHoverButton* button)
+{
+    if (LampIs(button, IDI_BULB_GREEN))
+        return 1;
+    return LampIs(button, IDI_BULB_GREY) ? 0 : -1;
+}
+
+Indication ShownIndication(DialogFixture& f)
+{
+    return {g_bComMode, LampState(f.dlg->m_btnSwitchToHid), LampState(f.dlg->m_btnSwitchToCom),
+            LightState(f.dlg->m_ledHid), LightState(f.dlg->m_ledCom)};
 }

@@ -66,3 +66,23 @@ bool LampIs(CHoverButton* button, int icon);
 
 // The simulated controller starting in the given mode, or absent.
 SimKnobs KnobsIn(SimKnobs::Mode mode, bool present = true);
+
+class CLedCtrl;
+// A status light: 1 green and lit, 0 red and unlit, -1 anything else.
+int LightState(CLedCtrl* led);
+
+// The mode indication as one value: the mode flag, the lamps on "Switch to
+// HID" and "Switch to COM" (1 green, 0 grey, -1 anything else), the HID and
+// COM lights (as LightState).
+struct Indication {
+    int comMode;
+    int toHidLamp, toComLamp;
+    int hidLight, comLight;
+    bool operator==(const Indication&) const = default;
+};
+Q_DECLARE_METATYPE(Indication)
+Indication ShownIndication(DialogFixture& f);
+inline const Indication HID_MODE{0, 1, 0, 1, 0};
+inline const Indication COM_MODE{1, 0, 1, 0, 1};
+inline const Indication NO_MODE{0, 0, 0, 0, 0};  // after a removal
+inline const Indication NO_PORT{0, 1, 0, 0, 0};  // no serial port found

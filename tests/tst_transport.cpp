@@ -32,19 +32,20 @@ struct TestPty {
 class TestTransport : public QObject {
     Q_OBJECT
 private slots:
-    void laterOpenUsesChosenRateWith8N2_data()
+    void reopenFollowsBaudChoiceAndIsExclusive_data()
     {
         QTest::addColumn<QString>("entry");
         for (int i = 0; i < BaudTable::COUNT; ++i)
             QTest::newRow(BaudTable::entry(i)) << QString::fromLatin1(BaudTable::entry(i));
     }
-    void laterOpenUsesChosenRateWith8N2()
+    void reopenFollowsBaudChoiceAndIsExclusive()
     {
         QFETCH(QString, entry);
         ManualClock clock;
         SimController sim(clock, {});
-        SerialTransport t(clock);
+        SerialTransport t(clock), other(clock);
         QCOMPARE(t.OpenComPort(sim.portName()), 0);
+        QCOMPARE(other.OpenComPort(sim.portName()), -1);  // held open by t
         // The choice does not touch a port already open.
         t.g_pszCommDef = BaudTable::settingsFor(entry);
         QCOMPARE(t.deviceBaudRate(), 460800);
@@ -54,19 +55,8 @@ private slots:
         QCOMPARE(t.deviceFraming(), QStringLiteral("8N2"));
         QCOMPARE(t.CloseComPort(), 0);
         QCOMPARE(t.m_hCom, SerialTransport::Handle::None);
-    }
-
-    void secondOpenOfAnOpenPortFails()
-    {
-        ManualClock clock;
-        SimController sim(clock, {});
-        SerialTransport first(clock), second(clock);
-        QCOMPARE(first.OpenComPort(sim.portName()), 0);
-        QCOMPARE(second.OpenComPort(sim.portName()), -1);
-        QCOMPARE(second.m_hCom, SerialTransport::Handle::Invalid);
-        // The close frees the port for the next open.
-        first.CloseComPort();
-        QCOMPARE(second.OpenComPort(sim.portName()), 0);
+        // The close freed the port for the next open.
+        QCOMPARE(other.OpenComPort(sim.portName()), 0);
     }
 
     void badPortFailsAndCloseLeavesNone_data()
@@ -115,9 +105,7 @@ private slots:
         QCOMPARE(t.PumpComReceive(), 1);
         QCOMPARE(t.OpenComPort(pty.path), 0);
         t.g_rxHead = 10000;  // across the wrap
-        QByteArray bytes(sent, '\0');
-        for (int i = 0; i < sent; ++i)
-            bytes[i] = static_cast<char>('A' + i % 26);
+        const QByteArray bytes = QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(sent / 26 + 1).left(sent);
         QVERIFY(pty.write(bytes));
         t.setPumpIdleMs(100);
         QCOMPARE(t.PumpComReceive(), result);
