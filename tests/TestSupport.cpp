@@ -45,6 +45,16 @@ QColor CentrePixel(QWidget* w)
     return img.pixelColor(img.width() / 2, img.height() / 2);
 }
 
+int CountPixels(const QImage& img, const QRect& area, const std::function<bool(QColor)>& match)
+{
+    int n = 0;
+    const QRect r = area.intersected(img.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += match(img.pixelColor(x, y)) ? 1 : 0;
+    return n;
+}
+
 bool LampIs(CHoverButton* button, int icon)
 {
     return button->normalIcon().cacheKey() == ToolIcon(icon).cacheKey();

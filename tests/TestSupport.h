@@ -60,6 +60,9 @@ private:
 // Pixel colour at the centre of a widget, as grabbed.
 QColor CentrePixel(QWidget* w);
 
+// How many pixels of img inside area (clipped to the image) match.
+int CountPixels(const QImage& img, const QRect& area, const std::function<bool(QColor)>& match);
+
 class CHoverButton;
 // Whether the button's lamp shows the bulb icon (IDI_BULB_GREEN, ...).
 bool LampIs(CHoverButton* button, int icon);
