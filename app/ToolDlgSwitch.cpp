@@ -16,6 +16,20 @@ const char* const NOT_FOUND = "Could not find the specified HID device!\r\n";
 // A switch command the device did not take: the controller stays where it is
 // and no arrival will follow, so the indication must not change.
 const char* const NOT_SENT = "The switch command could not be sent!\r\n";
+
+// No controller to show: not in COM mode, both lights dark red, the port name
+// blank and no rate chosen. hidLamp is the lamp of "Switch to HID".
+void ShowNoController(CToolDlg& d, int hidLamp)
+{
+    g_bComMode = 0;
+    d.ConfigureBulb(d.m_btnSwitchToHid, hidLamp, 0);
+    d.ConfigureBulbOnly(d.m_btnSwitchToCom, IDI_BULB_GREY);
+    d.ConfigureBulb(d.m_btnCalibrate, IDI_BULB_GREY, -20);
+    d.SetLight(d.m_ledHid, LED_RED);
+    d.SetLight(d.m_ledCom, LED_RED);
+    d.m_strComPort = QStringLiteral(" ");
+    d.m_cbBaud->setCurrentIndex(-1);
+}
 } // namespace
 
 void CToolDlg::OnSwitchToHid()
@@ -103,14 +117,7 @@ void CToolDlg::OnDeviceChange(bool arrived)
     if (!arrived) {
         // Any removal, of whatever device: nothing is taken to be attached.
         // Held handles stay; the next open or switch closes them.
-        g_bComMode = 0;
-        ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREY, 0);
-        ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
-        ConfigureBulb(m_btnCalibrate, IDI_BULB_GREY, -20);
-        SetLight(m_ledHid, LED_RED);
-        SetLight(m_ledCom, LED_RED);
-        m_strComPort = QStringLiteral(" ");
-        m_cbBaud->setCurrentIndex(-1);
+        ShowNoController(*this, IDI_BULB_GREY);
         m_strVersion = QStringLiteral(" ");
         UpdateData(false);
         return;
@@ -146,12 +153,6 @@ void CToolDlg::OnDeviceChange(bool arrived)
         return;
     }
 
-    g_bComMode = 0;
-    ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, 0);
-    ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
-    ConfigureBulb(m_btnCalibrate, IDI_BULB_GREY, -20);
-    SetLight(m_ledHid, LED_RED);
-    SetLight(m_ledCom, LED_RED);
-    m_strComPort = QStringLiteral(" ");
-    m_cbBaud->setCurrentIndex(-1);
+    // Nothing found: HID mode is taken as the default, with nothing lit.
+    ShowNoController(*this, IDI_BULB_GREEN);
 }
