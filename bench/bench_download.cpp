@@ -131,7 +131,7 @@ double RunTransport(Peer& peer, const std::vector<QByteArray>& lines)
     EventLoopClock clock;
     SerialTransport transport(clock);
     if (transport.OpenComPort(QString::fromStdString(peer.slave())) != 0) {
-        std::fprintf(stderr, "open failed: %s\n", qPrintable(transport.lastError()));
+        std::fprintf(stderr, "open failed: %s\n", qPrintable(transport.failure().line()));
         return -1;
     }
     ImageDownload download(transport, ImageDownload::FlashRules());

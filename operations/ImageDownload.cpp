@@ -24,7 +24,7 @@ ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
         const QByteArray record = Record(lines[i]);
         m_answer.fill('\0', ANSWER_SIZE);
         if (m_transport.WriteComPort(record.constData(), ImageFile::RECORD_SIZE) != ImageFile::RECORD_SIZE) {
-            m_text = QStringLiteral("Record %1 could not be sent (%2).").arg(number).arg(m_transport.lastError());
+            m_text = QStringLiteral("Record %1 could not be sent.").arg(number);
             return Outcome::PortFailed;
         }
         if (progress)
@@ -33,14 +33,10 @@ ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
         if (got != ANSWER_SIZE) {
             // A short answer is no answer: what follows would be out of step.
             if (m_transport.lastReadTimedOut()) {
-                m_text = QStringLiteral("No answer to record %1 within %2 ms.")
-                             .arg(number)
-                             .arg(m_transport.readTimeoutMs());
+                m_text = QStringLiteral("No answer to record %1.").arg(number);
                 return Outcome::NoAnswer;
             }
-            m_text = QStringLiteral("The answer to record %1 could not be read (%2).")
-                         .arg(number)
-                         .arg(m_transport.lastError());
+            m_text = QStringLiteral("The answer to record %1 could not be read.").arg(number);
             return Outcome::PortFailed;
         }
         if (m_answer[0] != ANSWER_OK && static_cast<int>(i) != m_rules.untestedIndex) {

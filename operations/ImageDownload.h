@@ -29,7 +29,8 @@ public:
         Success,      // every record sent and accepted, count at least leastCount
         WrongAnswer,  // an answer's first byte was not 'P'
         NoAnswer,     // the full answer did not come within the transport's read bound
-        PortFailed,   // writing or reading failed (port not open, device gone)
+        PortFailed,   // writing or reading failed (port not open, a controller that
+                      // takes no data, device gone): the transport's failure() says why
         TooFewLines,  // all records accepted but fewer than leastCount
     };
 
@@ -49,7 +50,8 @@ public:
     int acceptedCount() const { return m_accepted; }
     // The 4 answer bytes last read (zeros where nothing came).
     QByteArray lastAnswer() const { return m_answer; }
-    // A one-line description of the last outcome, for logs.
+    // A one-line description of the last outcome, for logs; with NoAnswer
+    // and PortFailed the transport's failure() tells the cause.
     QString text() const { return m_text; }
 
 private:

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-base-dev libgl-dev
   libhidapi-dev libudev-dev
   fonts-liberation
   xvfb xauth imagemagick x11-utils

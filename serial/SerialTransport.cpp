@@ -1,43 +1,110 @@
 #include "serial/SerialTransport.h"
 #include "platform/Clock.h"
+#include "platform/DeviceHolders.h"
 #include "serial/BaudTable.h"
 #include <QDeadlineTimer>
-#include <QSerialPort>
-#include <QThread>
+#include <QFileInfo>
+#include <QLockFile>
 #include <algorithm>
 #include <asm/termbits.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-// QSerialPort rather than raw termios: it applies rates outside the classic
-// table (128000, 256000) through the kernel's arbitrary-rate interface, takes
-// the port exclusively (a lock file plus TIOCEXCL, so a second open fails even
-// for root, whom TIOCEXCL alone does not stop), and reports missing modem
-// lines as an error of their own that the open can ignore. Draining is done
-// here: Qt's own buffer through waitForBytesWritten, the device's queue by
-// polling TIOCOUTQ, both against a deadline, since tcdrain() cannot be bounded.
+// The port is driven with termios2 on a plain descriptor rather than through
+// QSerialPort: every system call of the lockstep exchange is then ours to
+// count, the operating system's error of every step reaches the outcome, and
+// no event-loop notifier reads the port behind the exchange's back. Rates
+// outside the classic table (128000, 256000) go through BOTHER. The lock file
+// is the one QSerialPort takes, in the same place, so Qt programs and this
+// tool keep out of each other's way.
 
 namespace {
-bool IsTimeout(QSerialPort::SerialPortError e)
+using Step = DeviceOutcome::Step;
+using Kind = DeviceOutcome::Kind;
+
+// Whole milliseconds left on a deadline, rounded up; -1 for a deadline that
+// never runs out.
+qint64 MsLeft(const QDeadlineTimer& d)
 {
-    return e == QSerialPort::NoError || e == QSerialPort::TimeoutError;
+    if (d.isForever())
+        return -1;
+    return (std::max<qint64>(d.remainingTimeNSecs(), 0) + 999'999) / 1'000'000;
 }
 
-int SliceOf(const QDeadlineTimer& a, const QDeadlineTimer& b)
-{
-    const qint64 left = std::min(a.remainingTime() < 0 ? qint64(SerialTransport::WAIT_SLICE_MS) : a.remainingTime(),
-                                 b.remainingTime() < 0 ? qint64(SerialTransport::WAIT_SLICE_MS) : b.remainingTime());
-    return static_cast<int>(std::clamp<qint64>(left, 1, SerialTransport::WAIT_SLICE_MS));
-}
+QString Seconds(int ms) { return QString::number(ms / 1000.0, 'g', 3) + QStringLiteral(" s"); }
 } // namespace
 
-SerialTransport::SerialTransport(Clock& clock) : g_pszCommDef(BaudTable::defaultSettings()), m_clock(clock) {}
+SerialTransport::SerialTransport(Clock& clock) : g_pszCommDef(BaudTable::defaultSettings()), m_clock(clock)
+{
+    m_sincePump.start();
+}
 
 SerialTransport::~SerialTransport() { CloseComPort(); }
 
-int SerialTransport::fail(const QString& why)
+QString SerialTransport::LockFilePath(const QString& path)
 {
-    m_lastError = why;
+    static const char* const DIRS[] = {"/var/lock",  "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
+                                       "/tmp",       "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
+    QString name = path.startsWith(QStringLiteral("/dev/")) ? path.mid(5) : path;
+    name.replace(u'/', u'_');
+    for (const char* dir : DIRS) {
+        const QString file = QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name;
+        const QFileInfo info(QString::fromLatin1(dir));
+        if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable()))
+            return file;
+    }
+    return {};
+}
+
+QString SerialTransport::DeniedHint()
+{
+    return QStringLiteral("run `scripts/install-udev-rule.sh` or join the dialout group");
+}
+
+int SerialTransport::fail(const DeviceOutcome& why)
+{
+    // The first failure is the root cause; what follows from it is not kept.
+    if (m_failure.ok())
+        m_failure = why;
     return -1;
+}
+
+int SerialTransport::failErrno(Step step, int error)
+{
+    DeviceOutcome why = DeviceOutcome::FromErrno(step, m_device, error);
+    if (why.kind() == Kind::Gone)
+        why = DeviceOutcome(Kind::Gone, step, m_device, QStringLiteral("the device is gone (%1)").arg(why.reason()),
+                            error);
+    return fail(why);
+}
+
+int SerialTransport::failStalled()
+{
+    return fail(DeviceOutcome(Kind::TimedOut, Step::Write, m_device,
+                              QStringLiteral("the controller took no data for %1").arg(Seconds(m_writeTimeoutMs))));
+}
+
+int SerialTransport::refuseOpen(const DeviceOutcome& why)
+{
+    m_hCom = Handle::Invalid;
+    m_lock.reset();
+    return fail(why);
+}
+
+void SerialTransport::releasePort()
+{
+    if (m_fd >= 0) {
+        // The exclusive flag belongs to the tty, not to this descriptor: it
+        // would outlive the close while anything else holds the tty open.
+        ::ioctl(m_fd, TIOCNXCL);
+        ::close(m_fd);
+    }
+    m_fd = -1;
+    m_lock.reset();
 }
 
 int SerialTransport::baudRate() const
@@ -48,20 +115,16 @@ int SerialTransport::baudRate() const
 
 int SerialTransport::deviceBaudRate() const
 {
-    if (m_hCom != Handle::Open || !m_port || !m_port->isOpen())
-        return 0;
     termios2 t{};
-    if (::ioctl(m_port->handle(), TCGETS2, &t) != 0)
+    if (m_hCom != Handle::Open || ::ioctl(m_fd, TCGETS2, &t) != 0)
         return 0;
     return static_cast<int>(t.c_ospeed);
 }
 
 QString SerialTransport::deviceFraming() const
 {
-    if (m_hCom != Handle::Open || !m_port || !m_port->isOpen())
-        return {};
     termios2 t{};
-    if (::ioctl(m_port->handle(), TCGETS2, &t) != 0)
+    if (m_hCom != Handle::Open || ::ioctl(m_fd, TCGETS2, &t) != 0)
         return {};
     const tcflag_t size = t.c_cflag & CSIZE;
     QString out = QString::number(size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8);
@@ -76,149 +139,230 @@ QString SerialTransport::deviceFraming() const
 
 int SerialTransport::OpenComPort(const QString& portName)
 {
-    m_lastError.clear();
-    if (m_port && m_port->isOpen()) {
+    m_failure = {};
+    m_lastReadTimedOut = false;
+    m_device = portName;
+    if (m_fd >= 0) {
         // The port held is kept until CloseComPort; this open fails as an
         // open of a port already in use does.
         m_hCom = Handle::Invalid;
-        return fail(QStringLiteral("a port is already open"));
+        return fail(DeviceOutcome(Kind::Busy, Step::Open, portName, QStringLiteral("a port is already open here")));
     }
-    if (portName.isEmpty() || portName.size() > MAX_PORT_NAME) {
-        m_hCom = Handle::Invalid;
-        return fail(QStringLiteral("bad port name \"%1\"").arg(portName));
-    }
+    if (portName.isEmpty())
+        return refuseOpen(DeviceOutcome(Kind::Unusable, Step::Open, portName, QStringLiteral("no port name")));
+    if (portName.size() > MAX_PORT_NAME)
+        return refuseOpen(DeviceOutcome(Kind::Unusable, Step::Open, portName,
+                                        QStringLiteral("the name is longer than %1 characters").arg(MAX_PORT_NAME)));
     const QString path = portName.contains(u'/') ? portName : QStringLiteral("/dev/") + portName;
-    auto port = std::make_unique<QSerialPort>();
-    port->setPortName(path);
-    if (!port->open(QIODevice::ReadWrite)) {
-        m_hCom = Handle::Invalid;
-        return fail(QStringLiteral("cannot open %1: %2").arg(path, port->errorString()));
+    const QByteArray native = path.toLocal8Bit();
+    auto refuseErrno = [&](int error) {
+        const bool denied = error == EACCES || error == EPERM;
+        return refuseOpen(DeviceOutcome::FromErrno(Step::Open, portName, error, denied ? DeniedHint() : QString()));
+    };
+    const DeviceOutcome notSerial(Kind::Unusable, Step::Open, portName, QStringLiteral("not a serial port"));
+
+    // Who else has it, before anything touches the line: root passes
+    // TIOCEXCL, so the holders are looked for directly.
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return refuseErrno(errno);
+    if (!S_ISCHR(st.st_mode) || !IsTtyDevice(st.st_rdev))
+        return refuseOpen(notSerial);
+    if (const auto holders = FindDeviceHolders(st.st_rdev); !holders.empty())
+        return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName,
+                                        QStringLiteral("held by ") + DescribeHolders(holders)));
+    if (const QString lockPath = LockFilePath(path); !lockPath.isEmpty()) {
+        auto lock = std::make_unique<QLockFile>(lockPath);
+        lock->setStaleLockTime(0);  // only a lock whose owner has died is taken over
+        if (lock->tryLock(0)) {
+            m_lock = std::move(lock);
+        } else if (lock->error() == QLockFile::LockFailedError) {
+            qint64 pid = 0;
+            QString host, app;
+            QString holder = lock->getLockInfo(&pid, &host, &app)
+                                 ? QStringLiteral("locked by %1 (pid %2)").arg(app.isEmpty() ? QStringLiteral("?") : app)
+                                       .arg(pid)
+                                 : QStringLiteral("locked by %1").arg(lockPath);
+            return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName, holder));
+        }
+        // A lock that cannot be made (a folder not ours to write) guards
+        // nothing; TIOCEXCL still does.
     }
-    m_port = std::move(port);
+
+    const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EBUSY)  // TIOCEXCL of a process this user cannot see
+            return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName, {}, error));
+        return refuseErrno(error);
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == ENOTTY || error == EINVAL ? refuseOpen(notSerial) : refuseErrno(error);
+    }
+    m_fd = fd;
     m_hCom = Handle::Open;
 
-    const int rate = baudRate();
-    if (!m_port->setBaudRate(rate) || !m_port->setDataBits(QSerialPort::Data8) ||
-        !m_port->setParity(QSerialPort::NoParity) || !m_port->setStopBits(QSerialPort::TwoStop) ||
-        !m_port->setFlowControl(QSerialPort::NoFlowControl)) {
-        m_lastError = QStringLiteral("cannot apply the line settings to %1: %2").arg(path, m_port->errorString());
-        m_port->clearError();
+    termios2 t{};
+    if (::ioctl(m_fd, TCGETS2, &t) != 0) {
+        failErrno(Step::Configure, errno);
+        return -7;
+    }
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~(CSIZE | PARENB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
+    t.c_cflag |= CS8 | CSTOPB | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    t.c_ispeed = t.c_ospeed = static_cast<speed_t>(baudRate());
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (::ioctl(m_fd, TCSETS2, &t) != 0) {
+        failErrno(Step::Configure, errno);
         return -7;
     }
     // A device without modem lines (a pseudo-terminal) refuses these; that is
     // no reason to fail the open.
-    m_port->setDataTerminalReady(true);
-    m_port->setRequestToSend(true);
-    m_port->clearError();
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(m_fd, TIOCMBIS, &lines);
     // Input first, then output.
-    m_port->clear(QSerialPort::Input);
-    m_port->clear(QSerialPort::Output);
-    m_port->clearError();
+    ::ioctl(m_fd, TCFLSH, TCIFLUSH);
+    ::ioctl(m_fd, TCFLSH, TCOFLUSH);
+    m_sincePump.restart();
     return 0;
 }
 
 int SerialTransport::CloseComPort()
 {
-    if (m_port) {
-        if (m_port->isOpen())
-            m_port->close();
-        m_port.reset();
-    }
+    releasePort();
     m_hCom = Handle::None;
     return 0;
 }
 
-int SerialTransport::read(char* buffer, int count, int idleMs)
+void SerialTransport::pumpIfDue()
+{
+    if (m_sincePump.elapsed() < WAIT_SLICE_MS)
+        return;
+    m_clock.pump();
+    m_sincePump.restart();
+}
+
+SerialTransport::Wait SerialTransport::waitFor(short events, const QDeadlineTimer& deadline,
+                                               const QDeadlineTimer* idle)
+{
+    for (;;) {
+        if (deadline.hasExpired() || (idle && idle->hasExpired()))
+            return Wait::TimedOut;
+        qint64 ms = MsLeft(deadline);
+        if (idle && MsLeft(*idle) >= 0)
+            ms = ms < 0 ? MsLeft(*idle) : std::min(ms, MsLeft(*idle));
+        const qint64 untilPump = WAIT_SLICE_MS - m_sincePump.elapsed();
+        if (untilPump <= 0) {
+            pumpIfDue();
+            continue;
+        }
+        ms = ms < 0 ? untilPump : std::min(ms, untilPump);
+        pollfd p{m_fd, events, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(ms));
+        if (r > 0)
+            return Wait::Ready;  // ready, or an error or hang-up the next call reports
+        if (r < 0 && errno != EINTR) {
+            failErrno(events == POLLIN ? Step::Read : Step::Write, errno);
+            return Wait::Failed;
+        }
+    }
+}
+
+int SerialTransport::read(char* buffer, int count, int idleMs, bool boundIsFailure)
 {
     m_lastReadTimedOut = false;
-    if (m_hCom != Handle::Open || !m_port || !m_port->isOpen())
-        return fail(QStringLiteral("no port is open"));
+    if (m_hCom != Handle::Open)
+        return fail(DeviceOutcome(Kind::Failed, Step::Read, m_device, QStringLiteral("no port is open")));
     if (count < 0 || (!buffer && count > 0))
-        return fail(QStringLiteral("bad read buffer"));
+        return fail(DeviceOutcome(Kind::Failed, Step::Read, m_device, QStringLiteral("bad read buffer")));
     const QDeadlineTimer total(m_readTimeoutMs, Qt::PreciseTimer);
     QDeadlineTimer idle(idleMs > 0 ? qint64(idleMs) : qint64(-1), Qt::PreciseTimer);
     int got = 0;
-    for (;;) {
-        if (!IsTimeout(m_port->error()))
-            return fail(QStringLiteral("read failed: %1").arg(m_port->errorString()));
-        const qint64 n = m_port->read(buffer + got, count - got);
-        if (n < 0)
-            return fail(QStringLiteral("read failed: %1").arg(m_port->errorString()));
+    while (got < count) {
+        const Wait w = waitFor(POLLIN, total, idleMs > 0 ? &idle : nullptr);
+        if (w == Wait::Failed)
+            return -1;
+        if (w == Wait::TimedOut) {
+            m_lastReadTimedOut = true;
+            if (boundIsFailure)
+                fail(DeviceOutcome(Kind::TimedOut, Step::Read, m_device,
+                                   QStringLiteral("no answer within %1").arg(Seconds(m_readTimeoutMs))));
+            return got;
+        }
+        const ssize_t n = ::read(m_fd, buffer + got, static_cast<size_t>(count - got));
         if (n > 0) {
             got += static_cast<int>(n);
             if (idleMs > 0)
                 idle.setRemainingTime(idleMs, Qt::PreciseTimer);
+        } else if (n == 0) {
+            return failErrno(Step::Read, EIO);  // hung up: the device went away
+        } else if (errno != EAGAIN && errno != EINTR) {
+            return failErrno(Step::Read, errno);
         }
-        if (got == count)
-            return got;
-        if (total.hasExpired() || idle.hasExpired()) {
-            m_lastReadTimedOut = true;
-            m_lastError = QStringLiteral("no answer in time");
-            return got;
-        }
-        if (!m_port->waitForReadyRead(SliceOf(total, idle))) {
-            if (!IsTimeout(m_port->error()))
-                return fail(QStringLiteral("read failed: %1").arg(m_port->errorString()));
-            m_port->clearError();
-        }
-        m_clock.pump();
     }
+    return got;
 }
 
-int SerialTransport::ReadComPort(char* buffer, int count) { return read(buffer, count, 0); }
+int SerialTransport::ReadComPort(char* buffer, int count) { return read(buffer, count, 0, true); }
 
-bool SerialTransport::handOver(const QDeadlineTimer& deadline)
+bool SerialTransport::drain(const QDeadlineTimer& deadline)
 {
-    // Qt's write buffer into the device.
-    while (m_port->bytesToWrite() > 0) {
-        if (deadline.hasExpired())
-            return false;
-        if (!m_port->waitForBytesWritten(SliceOf(deadline, deadline))) {
-            if (!IsTimeout(m_port->error()))
-                return false;
-            m_port->clearError();
-        }
-        m_clock.pump();
-    }
-    return true;
-}
-
-void SerialTransport::drainDevice(const QDeadlineTimer& deadline)
-{
-    // The device's own output queue, until it is empty or the bound runs out.
     for (;;) {
         int queued = 0;
-        if (::ioctl(m_port->handle(), TIOCOUTQ, &queued) != 0 || queued <= 0 || deadline.hasExpired())
-            return;
-        QThread::msleep(1);
-        m_clock.pump();
+        if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+            failErrno(Step::Write, errno);
+            return false;
+        }
+        if (queued <= 0)
+            return true;
+        if (deadline.hasExpired()) {
+            failStalled();
+            return false;
+        }
+        // The time the queued bytes take on the line (11 bits each at 8N2),
+        // but no longer than until the bound or the window's next paint.
+        qint64 ms = std::max<qint64>(1, qint64(queued) * 11 * 1000 / baudRate());
+        ms = std::min({ms, MsLeft(deadline), std::max<qint64>(1, WAIT_SLICE_MS - m_sincePump.elapsed())});
+        ::poll(nullptr, 0, static_cast<int>(ms));
+        pumpIfDue();
     }
 }
 
 int SerialTransport::WriteComPort(const char* buffer, int count)
 {
-    if (m_hCom != Handle::Open || !m_port || !m_port->isOpen())
-        return fail(QStringLiteral("no port is open"));
+    if (m_hCom != Handle::Open)
+        return fail(DeviceOutcome(Kind::Failed, Step::Write, m_device, QStringLiteral("no port is open")));
     if (count < 0 || (!buffer && count > 0))
-        return fail(QStringLiteral("bad write buffer"));
-    // Earlier output first; how that went is not this write's outcome.
-    {
-        const QDeadlineTimer before(m_writeTimeoutMs, Qt::PreciseTimer);
-        if (handOver(before))
-            drainDevice(before);
-        m_port->clearError();
+        return fail(DeviceOutcome(Kind::Failed, Step::Write, m_device, QStringLiteral("bad write buffer")));
+    // One bound for earlier output to drain, this write, and its own drain.
+    const QDeadlineTimer deadline(m_writeTimeoutMs, Qt::PreciseTimer);
+    if (!drain(deadline))
+        return -1;
+    int done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(m_fd, buffer + done, static_cast<size_t>(count - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return failErrno(Step::Write, errno);
+        // No room: the device takes no more for now.
+        const Wait w = waitFor(POLLOUT, deadline);
+        if (w == Wait::TimedOut)
+            return failStalled();
+        if (w == Wait::Failed)
+            return -1;
     }
-    if (count == 0)
-        return 0;
-    if (m_port->write(buffer, count) != count)
-        return fail(QStringLiteral("write failed: %1").arg(m_port->errorString()));
-    const QDeadlineTimer after(m_writeTimeoutMs, Qt::PreciseTimer);
-    if (!handOver(after))
-        return fail(QStringLiteral("write failed: %1").arg(m_port->error() == QSerialPort::TimeoutError ||
-                                                                   m_port->error() == QSerialPort::NoError
-                                                               ? QStringLiteral("the device took no data in time")
-                                                               : m_port->errorString()));
-    drainDevice(after);
+    if (!drain(deadline))
+        return -1;
     return count;
 }
 
@@ -231,7 +375,7 @@ int SerialTransport::WriteComByte(std::uint32_t value)
 int SerialTransport::PumpComReceive()
 {
     char buf[PUMP_READ_SIZE];
-    const int n = read(buf, PUMP_READ_SIZE, m_pumpIdleMs);
+    const int n = read(buf, PUMP_READ_SIZE, m_pumpIdleMs, false);
     if (n >= 1) {
         g_rxIdleCount = 0;
         g_rxHead = ((g_rxHead % RING_SIZE) + RING_SIZE) % RING_SIZE;  // a head set from outside stays in the ring
