@@ -392,6 +392,15 @@ void CToolDlg::SetLight(CLedCtrl* led, int color)
     led->m_bLit = (color == LED_GREEN) ? 1 : 0;
 }
 
+void CToolDlg::ShowSerialFailure()
+{
+    const DeviceOutcome& failure = m_transport->failure();
+    if (failure.ok())
+        return;
+    Log(failure.line() + QStringLiteral("\r\n"));
+    UpdateData(false);
+}
+
 void CToolDlg::MessageBox(const QString& text)
 {
     m_platform.prompts->messageBox(text, QCoreApplication::applicationName());

@@ -130,6 +130,9 @@ public:
     void ConfigureBulbOnly(CHoverButton* btn, int bulbIcon);
     // SetLed with LED_CIRCLE, period 500, and m_bLit 1 for green, 0 otherwise.
     void SetLight(CLedCtrl* led, int color);
+    // Puts why the transport's last operation failed in front of the log and
+    // shows the log; nothing when it did not fail.
+    void ShowSerialFailure();
     // A message box with the application's name as caption.
     void MessageBox(const QString& text);
     // The dialog's own message box (no caption given).

@@ -89,19 +89,25 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     const int records = static_cast<int>(image.lines().size());
     bar->setRange(0, qMax(records, 1));  // 0..0 would make the bar a busy indicator
 
-    d.m_transport->OpenComPort(d.m_strComPort);  // a failed open fails the first record
+    // From here on only a success of this download may show green.
+    d.SetLight(led, LED_RED);
+    const bool opened = d.m_transport->OpenComPort(d.m_strComPort) == 0;
     bar->setValue(0);
-    ImageDownload download(*d.m_transport, k.rules);
-    const ImageDownload::Outcome outcome = download.Run(image.lines(), [bar](int sent) { bar->setValue(sent); });
+    // A port that did not open gets nothing; the download fails as a first
+    // record without an answer would.
+    ImageDownload::Outcome outcome = ImageDownload::Outcome::PortFailed;
+    if (opened) {
+        ImageDownload download(*d.m_transport, k.rules);
+        outcome = download.Run(image.lines(), [bar](int sent) { bar->setValue(sent); });
+    }
+    // The cause goes in front of the log before the message is shown.
+    if (outcome != ImageDownload::Outcome::Success)
+        d.ShowSerialFailure();
 
     switch (outcome) {
     case ImageDownload::Outcome::Success:
         break;
     case ImageDownload::Outcome::NoAnswer:
-        d.Log(QStringLiteral("No answer from the controller within %1 s!\r\n")
-                .arg(d.m_transport->readTimeoutMs() / 1000.0, 0, 'g', 3));
-        d.UpdateData(false);
-        [[fallthrough]];
     case ImageDownload::Outcome::WrongAnswer:
     case ImageDownload::Outcome::PortFailed:
         d.DialogMessageBox(QStringLiteral("Download Failed: Return Error"));

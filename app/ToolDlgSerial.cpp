@@ -60,13 +60,24 @@ void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
         dlg.MessageBox(QString::fromLatin1(cmd.notInComMode));
         return;
     }
-    cmd.exchange(*dlg.m_transport, *dlg.m_parser, *dlg.m_platform.clock, dlg.m_strComPort,
-                 [&dlg](const QString& report) {
-                     dlg.Log(report + QStringLiteral("\r\n"));
-                     dlg.UpdateData(false);
-                 });
+    const ModeCommand::Result result =
+        cmd.exchange(*dlg.m_transport, *dlg.m_parser, *dlg.m_platform.clock, dlg.m_strComPort,
+                     [&dlg](const QString& report) {
+                         dlg.Log(report + QStringLiteral("\r\n"));
+                         dlg.UpdateData(false);
+                     });
+    // Why the command failed, shown as this command shows its other lines:
+    // "d" refreshes with each line it logs, the others once at the end.
+    if (!result.failure.ok()) {
+        dlg.Log(result.failure.line() + QStringLiteral("\r\n"));
+        if (!cmd.reloadsControls)
+            dlg.UpdateData(false);
+    }
     if (cmd.reloadsControls)
         dlg.UpdateData(false);
+    // A command that did not reach the controller marks nothing.
+    if (!result.sent)
+        return;
     // The swatches keep what is drawn into them, so the mark survives the
     // next redraw of the window.
     const QColor face = dlg.palette().color(QPalette::Button);

@@ -44,13 +44,14 @@ void CToolDlg::OnSwitchToHid()
     UpdateData(true);
     if (m_transport->OpenComPort(m_strComPort) < 0) {
         m_transport->CloseComPort();
+        ShowSerialFailure();
         DialogMessageBox(QStringLiteral("COM cannot open!"));
         return;
     }
     if (ModeSwitch::toHid(*m_transport, *m_platform.clock) < 0) {
+        // Not sent: the controller stays in COM mode, and no arrival follows.
         m_transport->CloseComPort();
-        Log(QString::fromLatin1(NOT_SENT));
-        UpdateData(false);
+        ShowSerialFailure();
         return;
     }
     g_bComMode = 0;

@@ -14,17 +14,26 @@ const ModeCommand COMMANDS[ModeCommand::COUNT] = {
 
 const ModeCommand& ModeCommand::get(Id id) { return COMMANDS[id]; }
 
-void ModeCommand::exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
-                           const QString& portName, const std::function<void(const QString&)>& report) const
+ModeCommand::Result ModeCommand::exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
+                                          const QString& portName,
+                                          const std::function<void(const QString&)>& report) const
 {
-    transport.OpenComPort(portName);
-    for (const char* b = bytes; *b; ++b) {
-        transport.WriteComByte(static_cast<unsigned char>(*b));
-        clock.sleepMs(BYTE_PAUSE_MS);
+    Result result;
+    if (transport.OpenComPort(portName) == 0) {
+        result.sent = true;
+        for (const char* b = bytes; *b; ++b) {
+            if (transport.WriteComByte(static_cast<unsigned char>(*b)) != 1) {
+                result.sent = false;
+                break;
+            }
+            clock.sleepMs(BYTE_PAUSE_MS);
+        }
+        if (result.sent && readsAnswer) {
+            transport.PumpComReceive();
+            parser.ParseStatusReports(transport, report);
+        }
     }
-    if (readsAnswer) {
-        transport.PumpComReceive();
-        parser.ParseStatusReports(transport, report);
-    }
+    result.failure = transport.failure();
     transport.CloseComPort();
+    return result;
 }

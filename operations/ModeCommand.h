@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/DeviceOutcome.h"
 #include <QString>
 #include <functional>
 
@@ -26,10 +27,18 @@ public:
 
     static const ModeCommand& get(Id id);
 
+    // How an exchange went.
+    struct Result {
+        bool sent = false;      // the port opened and every byte left
+        DeviceOutcome failure;  // the first thing that went wrong; ok() when nothing did
+    };
+
     // The whole exchange on the port named portName: open, each byte with a
     // pause after it, for "d" and "n" one pump and the parse (report gets
-    // each rendered report), close. Results of the transport are not looked
-    // at: an absent port gives no data, and nothing is reported.
-    void exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock, const QString& portName,
-                  const std::function<void(const QString&)>& report) const;
+    // each rendered report), close. A port that does not open gets nothing;
+    // a byte that cannot be written ends the sending (the rest would not be
+    // the command). A read that brings nothing is no failure: the controller
+    // may have nothing to say.
+    Result exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock, const QString& portName,
+                    const std::function<void(const QString&)>& report) const;
 };
