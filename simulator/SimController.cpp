@@ -118,11 +118,12 @@ QByteArray SimController::statusStream() const
     return out;
 }
 
-QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs)
+QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs, bool& stopLine)
 {
     std::lock_guard lock(m_mutex);
     m_serialLog += bytes;
     delayMs = 0;
+    stopLine = false;
 
     // Command bytes come by themselves (the tool writes one byte at a time
     // and pauses), though a reader may see two or three of them at once when
@@ -162,6 +163,8 @@ QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs)
         }
         if (n == m_knobs.silentFromRecord)
             m_silent = true;
+        if (n + 1 == m_knobs.stallFromRecord)
+            stopLine = true;
         if (m_silent)
             continue;
         const auto& a = (n == m_knobs.wrongAnswerAtRecord) ? m_knobs.wrongAnswer : m_knobs.answer;

@@ -47,8 +47,9 @@ public:
 
     // --- COM side (called on the serial peer's thread) ---
     // Takes bytes the tool wrote and returns the bytes to answer with. May
-    // ask for a delay before the answer is written (answerDelayMs).
-    QByteArray onSerialBytes(const QByteArray& bytes, int& delayMs);
+    // ask for a delay before the answer is written (answerDelayMs), and for
+    // the line to stop taking data (stallFromRecord) before it is written.
+    QByteArray onSerialBytes(const QByteArray& bytes, int& delayMs, bool& stopLine);
     // Every 287-byte record received since the last clearRecords().
     std::vector<QByteArray> records() const;
     void clearRecords();

@@ -18,6 +18,9 @@ struct SimKnobs {
     int wrongAnswerAtRecord = -1;  // answer "E..." instead of "P..." to this record
     int silentFromRecord = -1;     // no answer from this record on
     int unplugAtRecord = -1;       // leave the bus when this record arrives
+    // Take no data from this record on (1: from the first byte the tool
+    // writes): the serial line stops, as a controller that hangs does.
+    int stallFromRecord = -1;
     int answerDelayMs = 0;         // delay before each answer
     // The 4 answer bytes: to an accepted record, and at wrongAnswerAtRecord.
     std::array<char, 4> answer = {'P', 'a', 's', 's'};

@@ -44,6 +44,8 @@ bool SimSerialPeer::start()
         ::cfmakeraw(&tio);
         ::tcsetattr(m_keepSlave, TCSANOW, &tio);
     }
+    if (m_controller.knobs().stallFromRecord == 1)
+        ::tcflow(m_keepSlave, TCOOFF);
     m_thread = std::thread([this] { run(); });
     return true;
 }
@@ -82,7 +84,12 @@ void SimSerialPeer::run()
         if (n <= 0)
             continue;
         int delayMs = 0;
-        QByteArray answer = m_controller.onSerialBytes(QByteArray(buf, static_cast<qsizetype>(n)), delayMs);
+        bool stopLine = false;
+        QByteArray answer = m_controller.onSerialBytes(QByteArray(buf, static_cast<qsizetype>(n)), delayMs, stopLine);
+        // A stopped line takes nothing more from the tool: its writes find no
+        // room, as with a controller that has hung.
+        if (stopLine)
+            ::tcflow(m_keepSlave, TCOOFF);
         if (answer.isEmpty())
             continue;
         // Wait in short steps so that destruction is never held up long.
