@@ -1,6 +1,17 @@
 #include "platform/LinuxSerialPortMap.h"
 #include <libudev.h>
 
+namespace {
+// The serial number of the USB device a tty belongs to: udev's property when
+// its database has one, else the device's own attribute.
+const char* SerialNumberOf(udev_device* tty, udev_device* usb)
+{
+    if (const char* s = udev_device_get_property_value(tty, "ID_SERIAL_SHORT"))
+        return s;
+    return usb ? udev_device_get_sysattr_value(usb, "serial") : nullptr;
+}
+} // namespace
+
 bool LinuxSerialPortMap::ports(std::vector<SerialPortEntry>& ports) const
 {
     ports.clear();
@@ -24,8 +35,18 @@ bool LinuxSerialPortMap::ports(std::vector<SerialPortEntry>& ports) const
         for (udev_device* p = udev_device_get_parent(dev); p && !driver; p = udev_device_get_parent(p))
             driver = udev_device_get_driver(p);
         const char* node = udev_device_get_sysname(dev);
-        if (driver && node)
-            ports.push_back({driver, node});
+        if (driver && node) {
+            SerialPortEntry entry{driver, node};
+            // The parent is owned by dev and goes with it.
+            udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev, "usb", "usb_device");
+            if (usb) {
+                if (const char* path = udev_device_get_sysname(usb))
+                    entry.usbPath = path;
+            }
+            if (const char* serial = SerialNumberOf(dev, usb))
+                entry.serialNumber = serial;
+            ports.push_back(std::move(entry));
+        }
         udev_device_unref(dev);
     }
     udev_enumerate_unref(e);

@@ -6,6 +6,11 @@
 struct SerialPortEntry {
     std::string deviceName;  // the name the driver gave the port
     std::string portName;    // the name the transport opens, such as ttyACM0
+    // Where the port's USB device sits ("1-1.2": bus 1, port 1, then port 2
+    // of a hub) and its serial number; empty when the port is not on USB or
+    // the system does not say. They tell two controllers apart.
+    std::string usbPath = {};
+    std::string serialNumber = {};
 };
 
 // The present serial ports in the platform's enumeration order.

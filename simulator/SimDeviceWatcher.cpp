@@ -1,14 +1,25 @@
 #include "simulator/SimDeviceWatcher.h"
 #include "simulator/SimController.h"
 
-SimDeviceWatcher::SimDeviceWatcher(SimController& controller, QObject* parent)
-    : DeviceWatcher(parent), m_controller(controller)
+SimDeviceWatcher::SimDeviceWatcher(SimController& controller, QObject* parent) : DeviceWatcher(parent)
 {
-    connect(&m_controller, &SimController::arrived, this, [this](const QString& s) {
+    watch(controller);
+}
+
+SimDeviceWatcher::SimDeviceWatcher(const std::vector<SimController*>& controllers, QObject* parent)
+    : DeviceWatcher(parent)
+{
+    for (SimController* c : controllers)
+        watch(*c);
+}
+
+void SimDeviceWatcher::watch(SimController& controller)
+{
+    connect(&controller, &SimController::arrived, this, [this](const QString& s) {
         if (m_running)
             emit deviceArrived(s);
     });
-    connect(&m_controller, &SimController::removed, this, [this](const QString& s) {
+    connect(&controller, &SimController::removed, this, [this](const QString& s) {
         if (m_running)
             emit deviceRemoved(s);
     });

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <string>
 
 // The simulated controller's settings, for tests and demos.
 struct SimKnobs {
@@ -35,4 +36,9 @@ struct SimKnobs {
 
     // The six values of the "$" status lines the controller streams.
     std::array<int, 6> status = {1, -2, 30, 127, 0, 200};
+
+    // Where the controller sits on the USB bus and its serial number, as the
+    // serial-port map and the HID bus report them.
+    std::string usbPath = "1-1";
+    std::string serialNumber = "MVX0001";
 };
