@@ -19,6 +19,10 @@ public:
     // Linux USB CDC-ACM driver's name, "cdc_acm".
     static bool IsControllerDevice(const std::string& deviceName);
 
+    // True when the entry is one of the controller's ports: a device name
+    // the rule accepts, and names short enough to be read.
+    static bool Accepts(const SerialPortEntry& entry);
+
     // The port name of the first matching entry among the first 100, in map
     // order; empty when none matches.
     static QString FindPort(const std::vector<SerialPortEntry>& ports);

@@ -4,11 +4,14 @@
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "hid/HidLink.h"
-#include "operations/ImageDownload.h"
 #include "operations/ImageFile.h"
+#include "operations/ImageTransfer.h"
 #include "platform/Prompts.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QProgressBar>
 
 namespace {
@@ -17,13 +20,10 @@ struct ImageKind {
     ImageFile::Kind kind;
     const char* wrongName;   // the name test failed
     const char* cannotOpen;  // the file cannot be read
-    ImageDownload::Rules rules;
 };
 
-const ImageKind EEPROM{ImageFile::Kind::Eeprom, "Please choose .eep.mvx eeprom file!", "Can't open the .eep.mvx file!",
-                       ImageDownload::EepromRules()};
-const ImageKind FLASH{ImageFile::Kind::Flash, "Please choose .mvx file!", "Can't open the .mvx file!",
-                      ImageDownload::FlashRules()};
+const ImageKind EEPROM{ImageFile::Kind::Eeprom, "Please choose .eep.mvx eeprom file!", "Can't open the .eep.mvx file!"};
+const ImageKind FLASH{ImageFile::Kind::Flash, "Please choose .mvx file!", "Can't open the .mvx file!"};
 
 // The log shows at most this much of a chosen file. A real image is well
 // under 100 KB; the limit keeps a wrongly chosen huge file from stalling the
@@ -65,6 +65,72 @@ void OpenImage(CToolDlg& d, const ImageKind& k, QString& member, CLedCtrl* led)
     d.SetLight(led, LED_RED);
 }
 
+// Input while a download runs. Nothing else may start meanwhile, so every
+// key and click is taken away from the window; Esc also asks the download to
+// stop after the record in flight. The window's waits hold input back, so it
+// is fetched here now and then (at most every INPUT_POLL_MS, between two
+// records) and once more at the end: an Esc pressed during the download never
+// reaches the window afterwards, where it would close it.
+class DownloadInput : public QObject {
+public:
+    static constexpr int INPUT_POLL_MS = 50;
+
+    DownloadInput()
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+        m_sinceFetch.start();
+    }
+    ~DownloadInput() override
+    {
+        fetch();
+        QCoreApplication::instance()->removeEventFilter(this);
+    }
+    // True once Esc was pressed.
+    bool stopAsked()
+    {
+        if (!m_stop && m_sinceFetch.elapsed() >= INPUT_POLL_MS)
+            fetch();
+        return m_stop;
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+                m_stop = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    void fetch()
+    {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        m_sinceFetch.restart();
+    }
+
+    bool m_stop = false;
+    QElapsedTimer m_sinceFetch;
+};
+
 // Downloads the image at path of kind k; true on success, after the message
 // and the light. The bar ends at 0 on every path that opened the port.
 bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgressBar* bar, CLedCtrl* led)
@@ -75,55 +141,47 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     }
     // The whole image is read and checked before the port opens, so a file
     // that cannot be sent whole is refused with nothing sent.
-    ImageFile image;
-    switch (image.Load(path)) {
-    case ImageFile::Status::CannotOpen:
-        d.MessageBox(QString::fromLatin1(k.cannotOpen));
+    ImageTransfer transfer(*d.m_transport, k.kind);
+    const ImageTransfer::Outcome loaded = transfer.load(path);
+    if (loaded != ImageTransfer::Outcome::Success) {
+        d.MessageBox(transfer.message(loaded));
         return false;
-    case ImageFile::Status::LineTooLong:
-        d.MessageBox(QStringLiteral("Line %1 of the file is too long for one record!").arg(image.badLine()));
-        return false;
-    case ImageFile::Status::Ok:
-        break;
     }
-    const int records = static_cast<int>(image.lines().size());
-    bar->setRange(0, qMax(records, 1));  // 0..0 would make the bar a busy indicator
+    bar->setRange(0, qMax(transfer.total(), 1));  // 0..0 would make the bar a busy indicator
 
     // From here on only a success of this download may show green.
     d.SetLight(led, LED_RED);
-    const bool opened = d.m_transport->OpenComPort(d.m_strComPort) == 0;
     bar->setValue(0);
-    // A port that did not open gets nothing; the download fails as a first
-    // record without an answer would.
-    ImageDownload::Outcome outcome = ImageDownload::Outcome::PortFailed;
-    if (opened) {
-        ImageDownload download(*d.m_transport, k.rules);
-        outcome = download.Run(image.lines(), [bar](int sent) { bar->setValue(sent); });
+    ImageTransfer::Outcome outcome;
+    {
+        DownloadInput input;
+        outcome = transfer.send(
+            d.m_strComPort, [bar](int sent) { bar->setValue(sent); }, [&input] { return input.stopAsked(); });
     }
     // The cause goes in front of the log before the message is shown.
-    if (outcome != ImageDownload::Outcome::Success)
+    if (outcome != ImageTransfer::Outcome::Success)
         d.ShowSerialFailure();
 
     switch (outcome) {
-    case ImageDownload::Outcome::Success:
+    case ImageTransfer::Outcome::Success:
         break;
-    case ImageDownload::Outcome::NoAnswer:
-    case ImageDownload::Outcome::WrongAnswer:
-    case ImageDownload::Outcome::PortFailed:
-        d.DialogMessageBox(QStringLiteral("Download Failed: Return Error"));
-        d.m_transport->CloseComPort();
+    case ImageTransfer::Outcome::Cancelled:
+        // The user stopped it: said in the log, with no box to close.
+        d.Log(transfer.message(outcome) + QStringLiteral("\r\n"));
+        d.UpdateData(false);
+        transfer.close();
         bar->setValue(0);
         return false;
-    case ImageDownload::Outcome::TooFewLines:
-        d.DialogMessageBox(QStringLiteral("Download Failed: Lines Number Of The File Is Error"));
-        d.m_transport->CloseComPort();
+    default:
+        d.DialogMessageBox(transfer.message(outcome));
+        transfer.close();
         bar->setValue(0);
         return false;
     }
     d.UpdateData(false);
-    d.m_transport->CloseComPort();
+    transfer.close();
     bar->setValue(0);
-    d.DialogMessageBox(QStringLiteral("DownLoad Successful!"));
+    d.DialogMessageBox(transfer.message(outcome));
     d.SetLight(led, LED_GREEN);
     return true;
 }

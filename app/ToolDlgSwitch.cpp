@@ -42,20 +42,18 @@ void CToolDlg::OnSwitchToHid()
         return;
     }
     UpdateData(true);
-    if (m_transport->OpenComPort(m_strComPort) < 0) {
-        m_transport->CloseComPort();
+    const ModeSwitch::PortResult result = ModeSwitch::SwitchToHid(*m_transport, *m_platform.clock, m_strComPort);
+    if (!result.opened) {
         ShowSerialFailure();
         DialogMessageBox(QStringLiteral("COM cannot open!"));
         return;
     }
-    if (ModeSwitch::toHid(*m_transport, *m_platform.clock) < 0) {
+    if (!result.sent) {
         // Not sent: the controller stays in COM mode, and no arrival follows.
-        m_transport->CloseComPort();
         ShowSerialFailure();
         return;
     }
     g_bComMode = 0;
-    m_transport->CloseComPort();
     UpdateData(false);
     ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, -20);
     ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);

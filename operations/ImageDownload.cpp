@@ -15,12 +15,17 @@ QByteArray ImageDownload::Record(const QByteArray& line)
 }
 
 ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
-                                          const std::function<void(int)>& progress)
+                                          const std::function<void(int)>& progress,
+                                          const std::function<bool()>& cancelled)
 {
     m_accepted = 0;
     m_text.clear();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
+        if (cancelled && cancelled()) {
+            m_text = QStringLiteral("Stopped before record %1.").arg(number);
+            return Outcome::Cancelled;
+        }
         const QByteArray record = Record(lines[i]);
         m_answer.fill('\0', ANSWER_SIZE);
         if (m_transport.WriteComPort(record.constData(), ImageFile::RECORD_SIZE) != ImageFile::RECORD_SIZE) {

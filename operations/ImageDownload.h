@@ -32,14 +32,18 @@ public:
         PortFailed,   // writing or reading failed (port not open, a controller that
                       // takes no data, device gone): the transport's failure() says why
         TooFewLines,  // all records accepted but fewer than leastCount
+        Cancelled,    // stopped between two records: acceptedCount() went out and were accepted
     };
 
     ImageDownload(SerialTransport& transport, const Rules& rules);
 
     // Sends lines (each at most 287 bytes with its LF, as ImageFile gives
     // them) in order. progress(n) is called after the n-th record has been
-    // written, n counting from 1. Returns the outcome; text() describes it.
-    Outcome Run(const std::vector<QByteArray>& lines, const std::function<void(int)>& progress = {});
+    // written, n counting from 1. cancelled() is asked before each record is
+    // written, never while one is in flight: true stops the download there
+    // with Cancelled. Returns the outcome; text() describes it.
+    Outcome Run(const std::vector<QByteArray>& lines, const std::function<void(int)>& progress = {},
+                const std::function<bool()>& cancelled = {});
 
     // The record for one line: its bytes, then NULs up to RECORD_SIZE. A
     // longer line is not expected (ImageFile refuses it) and is cut.

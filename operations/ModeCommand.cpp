@@ -2,6 +2,7 @@
 #include "operations/StatusReportParser.h"
 #include "platform/Clock.h"
 #include "serial/SerialTransport.h"
+#include <algorithm>
 
 namespace {
 const ModeCommand COMMANDS[ModeCommand::COUNT] = {
@@ -14,9 +15,32 @@ const ModeCommand COMMANDS[ModeCommand::COUNT] = {
 
 const ModeCommand& ModeCommand::get(Id id) { return COMMANDS[id]; }
 
+void ModeCommand::listenFor(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
+                            const std::function<void(const QString&)>& report, const Listen& listen)
+{
+    const int readBound = transport.readTimeoutMs();
+    const std::int64_t start = clock.nowMs();
+    for (;;) {
+        const std::int64_t left = listen.forMs - (clock.nowMs() - start);
+        if (left <= 0)
+            break;
+        transport.setReadTimeoutMs(static_cast<int>(std::min<std::int64_t>(readBound, left)));
+        const int head = transport.g_rxHead;
+        transport.PumpComReceive();
+        parser.ParseStatusReports(transport, report);
+        // A read that brought nothing: quiet, or the port failed.
+        if (transport.g_rxHead == head || !transport.failure().ok())
+            break;
+        if (listen.stop && listen.stop())
+            break;
+    }
+    transport.setReadTimeoutMs(readBound);
+}
+
 ModeCommand::Result ModeCommand::exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
                                           const QString& portName,
-                                          const std::function<void(const QString&)>& report) const
+                                          const std::function<void(const QString&)>& report,
+                                          const Listen& listen) const
 {
     Result result;
     if (transport.OpenComPort(portName) == 0) {
@@ -29,8 +53,12 @@ ModeCommand::Result ModeCommand::exchange(SerialTransport& transport, StatusRepo
             clock.sleepMs(BYTE_PAUSE_MS);
         }
         if (result.sent && readsAnswer) {
-            transport.PumpComReceive();
-            parser.ParseStatusReports(transport, report);
+            if (listen.forMs <= 0) {
+                transport.PumpComReceive();
+                parser.ParseStatusReports(transport, report);
+            } else {
+                listenFor(transport, parser, clock, report, listen);
+            }
         }
     }
     result.failure = transport.failure();

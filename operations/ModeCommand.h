@@ -33,12 +33,32 @@ public:
         DeviceOutcome failure;  // the first thing that went wrong; ok() when nothing did
     };
 
+    // How long to go on reading the answer. The window takes one read; the
+    // command line reads on until the line is quiet.
+    struct Listen {
+        // 0: one read of up to 1024 bytes. Above 0: reads until one read
+        // brings nothing (the line was quiet for the transport's pump idle
+        // time), or this many ms of the clock have passed, or stop() is true.
+        int forMs = 0;
+        std::function<bool()> stop;
+    };
+
     // The whole exchange on the port named portName: open, each byte with a
-    // pause after it, for "d" and "n" one pump and the parse (report gets
-    // each rendered report), close. A port that does not open gets nothing;
-    // a byte that cannot be written ends the sending (the rest would not be
-    // the command). A read that brings nothing is no failure: the controller
-    // may have nothing to say.
+    // pause after it, for "d" and "n" the read (as listen says) and the parse
+    // (report gets each rendered report), close. A port that does not open
+    // gets nothing; a byte that cannot be written ends the sending (the rest
+    // would not be the command). A read that brings nothing is no failure:
+    // the controller may have nothing to say.
     Result exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock, const QString& portName,
-                    const std::function<void(const QString&)>& report) const;
+                    const std::function<void(const QString&)>& report, const Listen& listen) const;
+    // The same with one read, as the window takes it.
+    Result exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock, const QString& portName,
+                    const std::function<void(const QString&)>& report) const
+    {
+        return exchange(transport, parser, clock, portName, report, Listen{});
+    }
+
+private:
+    static void listenFor(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
+                          const std::function<void(const QString&)>& report, const Listen& listen);
 };

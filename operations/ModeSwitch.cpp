@@ -20,3 +20,14 @@ bool ModeSwitch::toCom(HidDevice& device, Clock& clock)
     clock.sleepMs(SWITCH_WAIT_MS);
     return true;
 }
+
+ModeSwitch::PortResult ModeSwitch::SwitchToHid(SerialTransport& transport, Clock& clock, const QString& portName)
+{
+    PortResult result;
+    result.opened = transport.OpenComPort(portName) == 0;
+    if (result.opened)
+        result.sent = toHid(transport, clock) >= 0;
+    result.failure = transport.failure();
+    transport.CloseComPort();
+    return result;
+}

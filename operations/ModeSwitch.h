@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/DeviceOutcome.h"
+#include <QString>
 #include <cstdint>
 
 class Clock;
@@ -27,4 +29,14 @@ public:
     // controller) and, when it was taken, waits SWITCH_WAIT_MS through clock.
     // Returns false when the report was not taken (no wait then).
     static bool toCom(HidDevice& device, Clock& clock);
+
+    // How a switch to HID mode over the serial port went.
+    struct PortResult {
+        bool opened = false;    // the port opened
+        bool sent = false;      // the command left, and the wait after it was made
+        DeviceOutcome failure;  // the first thing that went wrong; ok() when nothing did
+    };
+    // Window's thread. The whole switch to HID mode on the port named
+    // portName: open, toHid, close. The port is closed on every path.
+    static PortResult SwitchToHid(SerialTransport& transport, Clock& clock, const QString& portName);
 };

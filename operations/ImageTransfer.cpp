@@ -1,0 +1,86 @@
+#include "operations/ImageTransfer.h"
+#include "serial/SerialTransport.h"
+
+ImageTransfer::ImageTransfer(SerialTransport& transport, ImageFile::Kind kind)
+    : m_transport(transport), m_kind(kind),
+      m_rules(kind == ImageFile::Kind::Flash ? ImageDownload::FlashRules() : ImageDownload::EepromRules())
+{
+}
+
+ImageTransfer::Outcome ImageTransfer::load(const QString& path)
+{
+    m_text.clear();
+    switch (m_image.Load(path)) {
+    case ImageFile::Status::CannotOpen:
+        return Outcome::CannotOpenFile;
+    case ImageFile::Status::LineTooLong:
+        m_text = QStringLiteral("Line %1 holds more than %2 characters.").arg(badLine()).arg(ImageFile::MAX_LINE_CHARS);
+        return Outcome::LineTooLong;
+    case ImageFile::Status::Ok:
+        break;
+    }
+    return Outcome::Success;
+}
+
+ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::function<void(int)>& progress,
+                                           const std::function<bool()>& cancelled)
+{
+    m_sent = 0;
+    // A port that did not open gets nothing; the download fails as a first
+    // record without an answer would.
+    if (m_transport.OpenComPort(portName) != 0) {
+        m_text = QStringLiteral("The port did not open.");
+        return Outcome::PortFailed;
+    }
+    ImageDownload download(m_transport, m_rules);
+    const ImageDownload::Outcome outcome = download.Run(m_image.lines(), progress, cancelled);
+    m_sent = download.acceptedCount();
+    m_text = download.text();
+    switch (outcome) {
+    case ImageDownload::Outcome::Success:
+        return Outcome::Success;
+    case ImageDownload::Outcome::WrongAnswer:
+        return Outcome::WrongAnswer;
+    case ImageDownload::Outcome::NoAnswer:
+        return Outcome::NoAnswer;
+    case ImageDownload::Outcome::PortFailed:
+        return Outcome::PortFailed;
+    case ImageDownload::Outcome::TooFewLines:
+        return Outcome::TooFewLines;
+    case ImageDownload::Outcome::Cancelled:
+        return Outcome::Cancelled;
+    }
+    return Outcome::PortFailed;
+}
+
+void ImageTransfer::close() { m_transport.CloseComPort(); }
+
+const DeviceOutcome& ImageTransfer::failure() const { return m_transport.failure(); }
+
+QString ImageTransfer::WrongNameMessage(ImageFile::Kind kind)
+{
+    return kind == ImageFile::Kind::Flash ? QStringLiteral("Please choose .mvx file!")
+                                          : QStringLiteral("Please choose .eep.mvx eeprom file!");
+}
+
+QString ImageTransfer::message(Outcome outcome) const
+{
+    switch (outcome) {
+    case Outcome::Success:
+        return QStringLiteral("DownLoad Successful!");
+    case Outcome::CannotOpenFile:
+        return m_kind == ImageFile::Kind::Flash ? QStringLiteral("Can't open the .mvx file!")
+                                                : QStringLiteral("Can't open the .eep.mvx file!");
+    case Outcome::LineTooLong:
+        return QStringLiteral("Line %1 of the file is too long for one record!").arg(badLine());
+    case Outcome::PortFailed:
+    case Outcome::NoAnswer:
+    case Outcome::WrongAnswer:
+        return QStringLiteral("Download Failed: Return Error");
+    case Outcome::TooFewLines:
+        return QStringLiteral("Download Failed: Lines Number Of The File Is Error");
+    case Outcome::Cancelled:
+        return QStringLiteral("Download cancelled at record %1 of %2").arg(m_sent).arg(total());
+    }
+    return {};
+}

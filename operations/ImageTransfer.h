@@ -1,0 +1,73 @@
+#pragma once
+#include "operations/ImageDownload.h"
+#include "operations/ImageFile.h"
+#include "platform/DeviceOutcome.h"
+#include <QString>
+#include <functional>
+
+class SerialTransport;
+
+// A whole image download, as the window and the command line both run it:
+// the image read and checked before anything opens, then the port opened and
+// the records sent in lockstep, with progress and a stop check between two
+// records. The port is left open at the end whatever the outcome, and the
+// caller closes it (close()) once it has shown the outcome: the window shows
+// a failure while the port is still held, a success after it was closed.
+// Shows nothing itself. Window's thread, or the command line's main thread.
+class ImageTransfer {
+public:
+    enum class Outcome {
+        Success,         // every record accepted, and enough of them
+        CannotOpenFile,  // the image cannot be read
+        LineTooLong,     // line badLine() does not fit one record; nothing was opened
+        PortFailed,      // the port did not open, or writing or reading failed: failure() says why
+        NoAnswer,        // a record got no full answer within the bound: failure() says so
+        WrongAnswer,     // an answer's first byte was not 'P'
+        TooFewLines,     // every record accepted, but fewer than the kind needs
+        Cancelled,       // stopped between two records: sent() records went out and were accepted
+    };
+
+    ImageTransfer(SerialTransport& transport, ImageFile::Kind kind);
+
+    // Reads and checks the image at path. Success (total() records to send),
+    // CannotOpenFile or LineTooLong.
+    Outcome load(const QString& path);
+
+    // Opens portName with the transport's settings and sends the loaded
+    // records; progress(n) after the n-th record was written; cancelled() is
+    // asked before each record. The port stays open (or, when it did not
+    // open, its failed state stays) until close().
+    Outcome send(const QString& portName, const std::function<void(int)>& progress = {},
+                 const std::function<bool()>& cancelled = {});
+    // Closes the port.
+    void close();
+
+    ImageFile::Kind kind() const { return m_kind; }
+    const ImageDownload::Rules& rules() const { return m_rules; }
+    // Records in the loaded image.
+    int total() const { return static_cast<int>(m_image.lines().size()); }
+    // Records written and accepted by the last send().
+    int sent() const { return m_sent; }
+    // With LineTooLong: the 1-based number of the line.
+    int badLine() const { return m_image.badLine(); }
+    // The image as load() read it.
+    const ImageFile& image() const { return m_image; }
+    // Why the port failed; ok() when it did not.
+    const DeviceOutcome& failure() const;
+    // A few words on the last outcome ("200 records, at least 227 needed.").
+    QString text() const { return m_text; }
+
+    // What the user is told of an outcome, word for word as the window's
+    // message boxes say it.
+    QString message(Outcome outcome) const;
+    // The message for a file whose name does not fit the kind.
+    static QString WrongNameMessage(ImageFile::Kind kind);
+
+private:
+    SerialTransport& m_transport;
+    ImageFile::Kind m_kind;
+    ImageDownload::Rules m_rules;
+    ImageFile m_image;
+    int m_sent = 0;
+    QString m_text;
+};
