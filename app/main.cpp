@@ -1,49 +1,87 @@
 #include "app/QtPrompts.h"
 #include "app/ToolApp.h"
+#include "cli/CommandLine.h"
+#include "cli/CommandRunner.h"
+#include "cli/Output.h"
 #include "platform/EventLoopClock.h"
 #include "platform/LinuxHidBus.h"
 #include "platform/LinuxSerialPortMap.h"
 #include "platform/UdevDeviceWatcher.h"
 #include "simulator/SimPlatform.h"
 #include <QApplication>
-#include <QCommandLineParser>
 #include <cstdio>
-#include <memory>
+
+namespace {
+void Print(std::FILE* f, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
+}
+
+// The udev-rule command is reserved for the rule that gives users access to
+// the controller; it has no implementation in this build.
+int RunUdevRule(const QStringList&)
+{
+    Print(stderr, QStringLiteral("morvax-tool: udev-rule is not built into this version\n"));
+    return 2;
+}
+
+// A usage error: one line on stderr (and the result event when JSON was asked
+// for), exit 2.
+int UsageError(const QString& why, bool json)
+{
+    if (json)
+        Print(stdout, QString::fromUtf8(Output::JsonObject({{QStringLiteral("event"), QStringLiteral("result")},
+                                                            {QStringLiteral("ok"), false},
+                                                            {QStringLiteral("exit"), 2},
+                                                            {QStringLiteral("message"), why},
+                                                            {QStringLiteral("reason"), QString()}})) +
+                          u'\n');
+    Print(stderr, QStringLiteral("morvax-tool: %1\nTry 'morvax-tool --help' for more.\n").arg(why));
+    return 2;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
+    // The words are read before any application object exists: a command,
+    // --help and --version need no display.
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << QString::fromLocal8Bit(argv[i]);
+    const Invocation inv = ParseCommandLine(words);
+    switch (inv.action) {
+    case Invocation::Action::Help:
+        Print(stdout, HelpText());
+        return 0;
+    case Invocation::Action::Version:
+        Print(stdout, QStringLiteral("morvax-tool %1\n").arg(QStringLiteral(PROJECT_VERSION)));
+        return 0;
+    case Invocation::Action::Error:
+        return UsageError(inv.error, words.contains(QStringLiteral("--json")));
+    case Invocation::Action::Command:
+        if (inv.command == QLatin1String("udev-rule"))
+            return RunUdevRule(inv.rest);
+        return RunCommand(inv, argc, argv);
+    case Invocation::Action::Window:
+        break;
+    }
+
     QApplication app(argc, argv);
     // Message boxes carry the executable's name as their caption.
     QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Bench tool for the MORVAX touch-panel controller."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Run on the simulated controller instead of the hardware; "
-                                               "MODE is com (default) or hid, the mode it starts in."),
-                                QStringLiteral("MODE"), QStringLiteral("com"));
-    parser.addOption(simulate);
-    // "--simulate" alone takes the default mode.
-    QStringList args = app.arguments();
-    for (QString& a : args)
-        if (a == QStringLiteral("--simulate"))
-            a = QStringLiteral("--simulate=com");
-    parser.process(args);
-
     EventLoopClock clock;
     QtPrompts prompts;
-    if (parser.isSet(simulate)) {
-        const QString mode = parser.value(simulate).toLower();
-        if (mode != QStringLiteral("com") && mode != QStringLiteral("hid")) {
-            std::fprintf(stderr, "morvax-tool: --simulate takes com or hid, not %s\n", qPrintable(mode));
-            return 2;
-        }
+    if (inv.simulate != Invocation::Simulate::No) {
         SimKnobs knobs;
-        knobs.startMode = mode == QStringLiteral("hid") ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
-        SimPlatform sim(clock, prompts, knobs);
+        int count = 1;
+        QString error;
+        if (!SimPlatform::ParseSettings(qEnvironmentVariable("MORVAX_SIM"), knobs, count, error))
+            return UsageError(QStringLiteral("MORVAX_SIM: ") + error, false);
+        knobs.startMode = inv.simulate == Invocation::Simulate::Hid ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
+        SimPlatform sim(clock, prompts, knobs, count);
         CToolApp(sim.platform()).InitInstance();
         return 0;
     }

@@ -1,0 +1,46 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// What the words after the program's name ask for, read before anything
+// else of the program exists (no application object, no display). One
+// grammar for the window and the commands:
+//
+//   morvax-tool [--simulate[=com|hid]]            the window
+//   morvax-tool COMMAND [OPTIONS] [ARGS]          a command, no window system
+//
+// Options may stand before or after the command word; "--" ends them.
+// Options that take a value take it as "--port X" or "--port=X", except
+// --simulate, whose mode is only ever given with "=".
+struct Invocation {
+    enum class Action {
+        Window,   // open the window
+        Help,     // print HelpText(), exit 0
+        Version,  // print the version, exit 0
+        Command,  // run `command`
+        Error,    // usage error: print `error`, exit 2
+    };
+    enum class Simulate { No, Com, Hid };
+
+    Action action = Action::Window;
+    QString command;    // list, info, flash, eeprom, switch, status, calibrate, udev-rule
+    QStringList args;   // the command's own words (FILE, hid|com, d|n|z|$)
+    // udev-rule reads its own options: every word after it, untouched.
+    QStringList rest;
+    Simulate simulate = Simulate::No;
+    bool json = false;
+    QString port;       // --port, as given
+    QString usbPath;    // --usb-path
+    QString serial;     // --serial
+    QString vid, pid;   // --vid/--pid as four lower-case hex digits; empty when not given
+    QString config;     // --config FILE
+    QString baud;       // --baud, an entry of the baud list ("460800"); empty when not given
+    int seconds = 10;   // --seconds, for status
+    QString error;      // with Error: one line, without the program's name
+};
+
+// Reads the words after the program's name.
+Invocation ParseCommandLine(const QStringList& words);
+
+// The commands, options and exit statuses, for --help.
+QString HelpText();

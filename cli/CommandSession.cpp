@@ -1,0 +1,171 @@
+#include "cli/CommandSession.h"
+#include "cli/CommandLine.h"
+#include "cli/ExitStatus.h"
+#include "cli/Output.h"
+#include "cli/StopSignal.h"
+#include "platform/Clock.h"
+#include "serial/BaudTable.h"
+#include <QStringList>
+#include <algorithm>
+
+CommandSession::CommandSession(const Invocation& inv, const Platform& platform, Output& out, const QString& vid,
+                               const QString& pid)
+    : m_inv(inv), m_platform(platform), m_out(out), m_transport(*platform.clock), m_hid(*platform.hidBus, *this, *this)
+{
+    m_strVid = vid;
+    m_strPid = pid;
+    if (!inv.baud.isEmpty())
+        m_transport.g_pszCommDef = BaudTable::settingsFor(inv.baud);
+}
+
+CommandSession::~CommandSession() = default;
+
+int CommandSession::run()
+{
+    const QString& c = m_inv.command;
+    if (c == QLatin1String("list"))
+        return list();
+    if (c == QLatin1String("flash"))
+        return download(ImageFile::Kind::Flash);
+    if (c == QLatin1String("eeprom"))
+        return download(ImageFile::Kind::Eeprom);
+    if (c == QLatin1String("status"))
+        return status();
+    if (c == QLatin1String("switch"))
+        return m_inv.args.first() == QLatin1String("hid") ? switchToHid() : switchToCom();
+    if (c == QLatin1String("info"))
+        return info();
+    if (c == QLatin1String("calibrate"))
+        return calibrate();
+    return m_out.result(EXIT_USAGE, QStringLiteral("unknown command '%1'").arg(c));
+}
+
+bool CommandSession::UpdateData(bool bSaveAndValidate)
+{
+    if (!bSaveAndValidate)
+        flushLog();
+    return true;
+}
+
+void CommandSession::flushLog()
+{
+    // New messages stand in front of what was sent; a log that was replaced
+    // as a whole is new as a whole.
+    QString fresh = m_strLog;
+    if (m_strLog.endsWith(m_shownLog))
+        fresh.chop(m_shownLog.size());
+    m_shownLog = m_strLog;
+    QStringList lines = fresh.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    std::reverse(lines.begin(), lines.end());
+    for (const QString& line : lines)
+        m_out.log(line);
+}
+
+int CommandSession::stopped(const QString& message)
+{
+    return m_out.result(StopSignal::ExitStatus(StopSignal::Received()), message);
+}
+
+bool CommandSession::haveIds(int& exit)
+{
+    if (!m_strVid.isEmpty() && !m_strPid.isEmpty())
+        return true;
+    exit = m_out.result(EXIT_USAGE, QStringLiteral("The controller's VID and PID are not known"),
+                        QStringLiteral("give --vid and --pid, or a Config.ini with them (--config FILE)"));
+    return false;
+}
+
+bool CommandSession::pickPort(Controllers::ComPort& port, int& exit, const QString& notInComMode)
+{
+    const std::vector<Controllers::ComPort> all = Controllers::ComPorts(*m_platform.portMap);
+    if (!m_inv.port.isEmpty()) {
+        port.port = Controllers::ResolvePort(m_inv.port);
+        // What the map knows of that port (a pty, for one, is not there).
+        for (const Controllers::ComPort& p : all)
+            if (p.port == port.port)
+                port = p;
+        return true;
+    }
+    const std::vector<Controllers::ComPort> picked = Controllers::Select(all, m_inv.usbPath, m_inv.serial);
+    if (picked.size() == 1) {
+        port = picked.front();
+        return true;
+    }
+    if (picked.empty()) {
+        const bool filtered = !m_inv.usbPath.isEmpty() || !m_inv.serial.isEmpty();
+        QString reason = filtered && !all.empty() ? QStringLiteral("no controller in COM mode matches --usb-path/--serial")
+                                                  : QStringLiteral("no controller found in COM mode");
+        exit = m_out.result(EXIT_NO_CONTROLLER, notInComMode, reason);
+        return false;
+    }
+    QStringList names;
+    for (const Controllers::ComPort& p : picked)
+        names << Controllers::Describe(p);
+    exit = m_out.result(EXIT_NO_CONTROLLER,
+                        QStringLiteral("%1 controllers in COM mode; pick one with --port, --usb-path or --serial")
+                            .arg(picked.size()),
+                        names.join(QStringLiteral("; ")));
+    return false;
+}
+
+bool CommandSession::openHid()
+{
+    const bool found = m_hid.OpenHidDevice();
+    flushLog();
+    return found;
+}
+
+bool CommandSession::waitBackInHid(std::int64_t startMs, QString& where)
+{
+    Clock& clock = *m_platform.clock;
+    while (clock.nowMs() - startMs < SWITCH_BACK_MS && !StopSignal::Received()) {
+        if (openHid()) {
+            where = QStringLiteral("version %1").arg(m_strVersion);
+            m_hid.CloseHidDevice(m_hid.m_hHid);
+            flushLog();
+            return true;
+        }
+        clock.sleepMs(SWITCH_POLL_MS);
+    }
+    return false;
+}
+
+bool CommandSession::waitBackInCom(std::int64_t startMs, const QString& usbPath, QString& where)
+{
+    Clock& clock = *m_platform.clock;
+    while (clock.nowMs() - startMs < SWITCH_BACK_MS && !StopSignal::Received()) {
+        const auto ports = Controllers::Select(Controllers::ComPorts(*m_platform.portMap), usbPath, QString());
+        if (!ports.empty()) {
+            where = ports.front().port;
+            return true;
+        }
+        clock.sleepMs(SWITCH_POLL_MS);
+    }
+    return false;
+}
+
+int CommandSession::list()
+{
+    int found = 0;
+    for (const Controllers::ComPort& p : Controllers::ComPorts(*m_platform.portMap)) {
+        ++found;
+        m_out.event(QStringLiteral("controller"), {{QStringLiteral("mode"), QStringLiteral("com")},
+                                                   {QStringLiteral("port"), p.port},
+                                                   {QStringLiteral("usbPath"), p.usbPath},
+                                                   {QStringLiteral("serial"), p.serial}});
+        m_out.note(QStringLiteral("COM  %1  usb %2  serial %3")
+                       .arg(p.port, p.usbPath.isEmpty() ? QStringLiteral("-") : p.usbPath,
+                            p.serial.isEmpty() ? QStringLiteral("-") : p.serial));
+    }
+    if (!m_strVid.isEmpty() && !m_strPid.isEmpty() && openHid()) {
+        ++found;
+        m_out.event(QStringLiteral("controller"),
+                    {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("version"), m_strVersion}});
+        m_out.note(QStringLiteral("HID  version %1").arg(m_strVersion));
+        m_hid.CloseHidDevice(m_hid.m_hHid);
+        flushLog();
+    }
+    if (found == 0)
+        return m_out.result(EXIT_NO_CONTROLLER, QStringLiteral("No controller found"));
+    return m_out.result(EXIT_OK, QString(), QString(), {{QStringLiteral("controllers"), found}});
+}

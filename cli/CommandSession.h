@@ -1,0 +1,71 @@
+#pragma once
+#include "app/ToolData.h"
+#include "cli/Controllers.h"
+#include "hid/HidLink.h"
+#include "operations/ImageFile.h"
+#include "platform/Platform.h"
+#include "serial/SerialTransport.h"
+#include <QString>
+
+struct Invocation;
+class Output;
+
+// One command of the command line on a platform (the hardware's or the
+// simulated one): the same operations the window's handlers run, their
+// outcomes turned into text or JSON and an exit status. The HID link writes
+// its messages into this object's log as into the window's; every line it
+// adds goes out as a log event. Main thread only.
+class CommandSession : public ToolData, public DataExchange {
+public:
+    // vid and pid: the controller's IDs as four hex digits, empty when
+    // unknown (then HID work is refused).
+    CommandSession(const Invocation& inv, const Platform& platform, Output& out, const QString& vid,
+                   const QString& pid);
+    ~CommandSession() override;
+
+    // Runs the command; returns its exit status.
+    int run();
+
+    // The HID link refreshes "the window": new log lines go out.
+    bool UpdateData(bool bSaveAndValidate = true) override;
+
+    // How long a switch waits, from the command on, for the controller to
+    // come back in the other mode.
+    static constexpr int SWITCH_BACK_MS = 10000;
+    // How often that wait looks.
+    static constexpr int SWITCH_POLL_MS = 100;
+
+private:
+    int list();
+    int download(ImageFile::Kind kind);
+    int status();
+    int switchToHid();
+    int switchToCom();
+    int info();
+    int calibrate();
+
+    // The port a serial command uses: --port, or the one controller in COM
+    // mode (as --usb-path and --serial pick). False with exit set, after the
+    // result was printed, when there is none or there are several.
+    bool pickPort(Controllers::ComPort& port, int& exit, const QString& notInComMode);
+    // True when VID and PID are known; else prints the usage error.
+    bool haveIds(int& exit);
+    // The controller opened over HID into m_hid.m_hHid.
+    bool openHid();
+    // After a switch: waits until the controller is back in the wanted mode,
+    // at most until SWITCH_BACK_MS after startMs (clock time); where says
+    // where it was found.
+    bool waitBackInHid(std::int64_t startMs, QString& where);
+    bool waitBackInCom(std::int64_t startMs, const QString& usbPath, QString& where);
+    // The exit status and message for a stop signal that came.
+    int stopped(const QString& message);
+    // Sends the log lines added since the last call, oldest first.
+    void flushLog();
+
+    const Invocation& m_inv;
+    Platform m_platform;
+    Output& m_out;
+    SerialTransport m_transport;
+    HidLink m_hid;
+    QString m_shownLog;  // the log as it was last sent
+};

@@ -1,0 +1,172 @@
+// The commands over the serial port: downloads, mode commands, the switch
+// to HID mode.
+#include "cli/CommandLine.h"
+#include "cli/CommandSession.h"
+#include "cli/ExitStatus.h"
+#include "cli/Output.h"
+#include "cli/StopSignal.h"
+#include "operations/ImageTransfer.h"
+#include "operations/ModeCommand.h"
+#include "operations/ModeSwitch.h"
+#include "operations/StatusReportParser.h"
+#include "platform/Clock.h"
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+bool StopAsked() { return StopSignal::Received() != 0; }
+
+// Why an image file cannot be read, in the system's words.
+QString FileReason(const QString& path)
+{
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: cannot read it").arg(path);
+    return QStringLiteral("%1: %2").arg(path, f.errorString());
+}
+} // namespace
+
+int CommandSession::download(ImageFile::Kind kind)
+{
+    // The name rules test the whole path, folders included, as the path a
+    // file dialog gives.
+    const QString path = QFileInfo(m_inv.args.first()).absoluteFilePath();
+    if (!ImageFile::NameFits(kind, path))
+        return m_out.result(EXIT_USAGE, ImageTransfer::WrongNameMessage(kind), path);
+    ImageTransfer transfer(m_transport, kind);
+    const ImageTransfer::Outcome loaded = transfer.load(path);
+    if (loaded != ImageTransfer::Outcome::Success)
+        return m_out.result(EXIT_USAGE, transfer.message(loaded),
+                            loaded == ImageTransfer::Outcome::CannotOpenFile ? FileReason(path) : transfer.text());
+    Controllers::ComPort port;
+    int exit = 0;
+    if (!pickPort(port, exit, QStringLiteral("Please switch to COM mode!")))
+        return exit;
+
+    const int total = transfer.total();
+    m_out.start(m_inv.command, {{QStringLiteral("file"), path},
+                                {QStringLiteral("records"), total},
+                                {QStringLiteral("port"), port.port}});
+    QElapsedTimer took;
+    took.start();
+    const ImageTransfer::Outcome outcome =
+        transfer.send(port.port, [&](int done) { m_out.progress(done, total); }, StopAsked);
+    // The port is free again before anyone hears how it went.
+    transfer.close();
+    const double seconds = took.elapsed() / 1000.0;
+    const DeviceOutcome failure = transfer.failure();
+    if (!failure.ok())
+        m_out.log(failure.line());
+    const QString message = transfer.message(outcome);
+
+    switch (outcome) {
+    case ImageTransfer::Outcome::Success:
+        break;
+    case ImageTransfer::Outcome::Cancelled:
+        m_out.log(message);
+        return stopped(message);
+    case ImageTransfer::Outcome::TooFewLines:
+    case ImageTransfer::Outcome::WrongAnswer:
+        return m_out.result(EXIT_REFUSED, message, transfer.text(), {{QStringLiteral("sent"), transfer.sent()}});
+    default: {
+        const int status = failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
+        return m_out.result(status, message, failure.ok() ? transfer.text() : failure.line(),
+                            {{QStringLiteral("sent"), transfer.sent()}});
+    }
+    }
+
+    Output::Fields more{{QStringLiteral("sent"), transfer.sent()}, {QStringLiteral("seconds"), seconds}};
+    QString summary = QStringLiteral("%1 records to %2 in %3 s").arg(total).arg(port.port).arg(seconds, 0, 'f', 2);
+    if (kind == ImageFile::Kind::Flash) {
+        // The controller may come back over HID after a flash: where it is now.
+        QString mode = QStringLiteral("com");
+        if (m_strVid.isEmpty() || m_strPid.isEmpty()) {
+            mode = QStringLiteral("unknown");
+            summary += QStringLiteral("; no VID/PID, so not looked for over HID");
+        } else if (openHid()) {
+            mode = QStringLiteral("hid");
+            summary += QStringLiteral("; the controller is in HID mode, version %1").arg(m_strVersion);
+        } else {
+            summary += QStringLiteral("; the controller stays in COM mode");
+        }
+        more.push_back({QStringLiteral("mode"), mode});
+    }
+    const int status = m_out.result(EXIT_OK, message, QString(), more);
+    m_out.note(summary);
+    return status;
+}
+
+int CommandSession::status()
+{
+    static const QString LETTERS = QStringLiteral("dnz$");
+    const auto id = static_cast<ModeCommand::Id>(LETTERS.indexOf(m_inv.args.first()));
+    const ModeCommand& cmd = ModeCommand::get(id);
+    Controllers::ComPort port;
+    int exit = 0;
+    if (!pickPort(port, exit, QString::fromLatin1(cmd.notInComMode)))
+        return exit;
+    m_out.start(m_inv.command,
+                {{QStringLiteral("mode"), m_inv.args.first()}, {QStringLiteral("port"), port.port}});
+    StatusReportParser parser;
+    int reports = 0;
+    const ModeCommand::Result result = cmd.exchange(
+        m_transport, parser, *m_platform.clock, port.port,
+        [&](const QString& report) {
+            ++reports;
+            m_out.line(report);
+        },
+        {m_inv.seconds * 1000, StopAsked});
+    if (!result.failure.ok()) {
+        m_out.log(result.failure.line());
+        return m_out.result(ExitStatusOf(result.failure),
+                            result.sent ? QStringLiteral("The answer to %1 could not be read").arg(m_inv.args.first())
+                                        : QStringLiteral("%1 was not sent").arg(m_inv.args.first()),
+                            result.failure.line(), {{QStringLiteral("reports"), reports}});
+    }
+    if (StopSignal::Received())
+        return stopped(QStringLiteral("Stopped after %1 status reports").arg(reports));
+    const QString message = cmd.readsAnswer ? QStringLiteral("%1 status reports").arg(reports)
+                                            : QStringLiteral("%1 sent").arg(m_inv.args.first());
+    return m_out.result(EXIT_OK, cmd.readsAnswer ? QString() : message, QString(),
+                        {{QStringLiteral("reports"), reports}});
+}
+
+int CommandSession::switchToHid()
+{
+    const std::vector<Controllers::ComPort> ports = Controllers::ComPorts(*m_platform.portMap);
+    int exit = 0;
+    if (m_inv.port.isEmpty() && Controllers::Select(ports, m_inv.usbPath, m_inv.serial).empty() &&
+        !m_strVid.isEmpty() && !m_strPid.isEmpty() && openHid()) {
+        // Already where it was asked to go.
+        const QString version = m_strVersion;
+        m_hid.CloseHidDevice(m_hid.m_hHid);
+        flushLog();
+        return m_out.result(EXIT_OK, QStringLiteral("Already Open USBHID!"), QString(),
+                            {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("version"), version}});
+    }
+    if (!haveIds(exit))
+        return exit;
+    Controllers::ComPort port;
+    if (!pickPort(port, exit, QStringLiteral("Please switch to COM mode!")))
+        return exit;
+    m_out.start(m_inv.command, {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("port"), port.port}});
+
+    const std::int64_t start = m_platform.clock->nowMs();
+    const ModeSwitch::PortResult result = ModeSwitch::SwitchToHid(m_transport, *m_platform.clock, port.port);
+    if (!result.failure.ok())
+        m_out.log(result.failure.line());
+    if (!result.opened)
+        return m_out.result(ExitStatusOf(result.failure), QStringLiteral("COM cannot open!"), result.failure.line());
+    if (!result.sent)
+        return m_out.result(result.failure.ok() ? EXIT_REFUSED : ExitStatusOf(result.failure),
+                            QStringLiteral("The switch command could not be sent!"), result.failure.line());
+    QString where;
+    if (waitBackInHid(start, where))
+        return m_out.result(EXIT_OK, QStringLiteral("In HID mode, %1").arg(where), QString(),
+                            {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("version"), m_strVersion}});
+    if (StopSignal::Received())
+        return stopped(QStringLiteral("Stopped while waiting for the controller in HID mode"));
+    return m_out.result(EXIT_TIMED_OUT,
+                        QStringLiteral("The controller is not back in HID mode after %1 s").arg(SWITCH_BACK_MS / 1000));
+}
