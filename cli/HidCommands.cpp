@@ -32,10 +32,10 @@ int CommandSession::calibrate()
     int exit = 0;
     if (!haveIds(exit))
         return exit;
+    m_out.start(m_inv.command, {});
     if (!openHid())
         return m_out.result(EXIT_NO_CONTROLLER, QString::fromLatin1(NOT_FOUND),
                             QStringLiteral("no HID device with VID %1 and PID %2").arg(m_strVid, m_strPid));
-    m_out.start(m_inv.command, {});
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid.m_hHid);
     QString message = QStringLiteral("HID calibrate failed1!");

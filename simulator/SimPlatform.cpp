@@ -99,11 +99,6 @@ bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count
         {"vid", hex16(knobs.vid)},
         {"pid", hex16(knobs.pid)},
         {"version", hex16(knobs.version)},
-        {"startMode",
-         [&knobs](const QString& v) {
-             knobs.startMode = v == QLatin1String("hid") ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
-             return v == QLatin1String("hid") || v == QLatin1String("com");
-         }},
         {"startPresent",
          [&knobs](const QString& v) {
              knobs.startPresent = v == QLatin1String("1");

@@ -34,7 +34,7 @@ public:
     // Reads simulator settings from text such as
     // "controllers=2,stallFromRecord=3" into knobs and count (for demos and
     // for tests of the executable). Keys: controllers, vid, pid, version
-    // (hex), startMode (com or hid), startPresent (0 or 1),
+    // (hex), startPresent (0 or 1),
     // wrongAnswerAtRecord, silentFromRecord, unplugAtRecord,
     // stallFromRecord, answerDelayMs, switchAbsentMs, calibrationMs,
     // calibrationResult, usbPath, serialNumber. Returns false with error

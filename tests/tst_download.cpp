@@ -7,6 +7,8 @@
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
 #include <QFile>
+#include <QKeyEvent>
+#include <QSignalSpy>
 #include <QProgressBar>
 #include <QtTest>
 
@@ -210,6 +212,54 @@ private slots:
         QCOMPARE(f.shownLog().left(3), (shown + QStringLiteral("old")).left(3));  // the controls were reloaded
         // A refusal before a file is taken leaves the light; else it goes dark red.
         QCOMPARE(led->color(), !taken && !message.isEmpty() ? LED_GREEN : LED_RED);
+    }
+
+    void escapeStopsTheDownloadAndIsConsumed_data()
+    {
+        QTest::addColumn<int>("atRecord");  // Esc once this record has been written
+        QTest::addColumn<bool>("held");     // posted, as input the window's waits held back
+        QTest::newRow("Esc at record 5") << 5 << false;
+        QTest::newRow("held Esc at record 5") << 5 << true;
+        QTest::newRow("held Esc with the last record") << 227 << true;
+    }
+    void escapeStopsTheDownloadAndIsConsumed()
+    {
+        QFETCH(int, atRecord);
+        QFETCH(bool, held);
+        // Slow enough answers that held input is fetched during the download.
+        DialogFixture f(SimKnobs{.answerDelayMs = 2});
+        f.open();
+        QSignalSpy rejected(f.dlg.get(), &QDialog::rejected);
+        const QString logBefore = f.shownLog();
+        connect(f.dlg->m_progFlash, &QProgressBar::valueChanged, f.dlg.get(), [&](int v) {
+            if (v != atRecord)
+                return;
+            if (held)
+                QCoreApplication::postEvent(f.dlg.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            else
+                QTest::keyClick(f.dlg.get(), Qt::Key_Escape);
+        });
+        Download(f, true, Write(f, "fw.mvx", Lines(227)));
+        QCoreApplication::processEvents();
+
+        // The Esc belonged to the download: the window stays.
+        QCOMPARE(rejected.count(), 0);
+        QVERIFY(f.dlg->isVisible());
+        QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
+        QCOMPARE(f.dlg->m_progFlash->value(), 0);
+        const int received = int(f.controller().records().size());
+        if (atRecord == 227) {
+            // Nothing was left to stop.
+            QCOMPARE(f.prompts.messages, QStringList{OK});
+            QCOMPARE(received, 227);
+            return;
+        }
+        // Stopped after the record in flight, said in the log, no box.
+        QVERIFY(f.prompts.messages.isEmpty());
+        QCOMPARE(LightState(f.dlg->m_ledFlash), 0);
+        QVERIFY(held ? received >= atRecord && received < 227 : received == atRecord);
+        QCOMPARE(f.shownLog(),
+                 QStringLiteral("Download cancelled at record %1 of 227\r\n").arg(received) + logBefore);
     }
 
     void hugeFileIsShownInPart()

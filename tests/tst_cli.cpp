@@ -1,0 +1,396 @@
+// The command line end to end: the real executable without a display, on the
+// simulated controller (--simulate, MORVAX_SIM for its knobs) and on pseudo-
+// terminals this test serves from their master side.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+constexpr int RECORD = 287;
+
+// n lines "L1xxx...\n", each 40 characters and its LF.
+QByteArray Lines(int n)
+{
+    QByteArray out;
+    for (int i = 1; i <= n; ++i)
+        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
+    return out;
+}
+
+QByteArray Record(const QByteArray& line) { return line + QByteArray(RECORD - line.size(), '\0'); }
+
+struct Run {
+    int exit = -1;
+    QString out, err;
+};
+
+// A controller served from the master side of a pseudo-terminal. It holds
+// nothing else, so the tool's check for other holders of the port does not
+// see it, and it keeps serving when the tool closes the port between runs.
+class PtyPeer {
+public:
+    explicit PtyPeer(int answerDelayMs = 0) : m_delayMs(answerDelayMs)
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        char name[128] = {};
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
+            ::ptsname_r(m_master, name, sizeof name) != 0)
+            return;
+        m_path = QString::fromLocal8Bit(name);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~PtyPeer()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    QString path() const { return m_path; }
+    std::vector<QByteArray> records() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_records;
+    }
+
+private:
+    void serve()
+    {
+        QByteArray pending;
+        char buf[4096];
+        while (!m_stop) {
+            pollfd p{m_master, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const ssize_t n = (p.revents & POLLIN) ? ::read(m_master, buf, sizeof buf) : -1;
+            if (n <= 0) {
+                // Nobody has the port open: wait for the next open.
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
+            pending.append(buf, n);
+            while (pending.size() >= RECORD) {
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_records.push_back(pending.left(RECORD));
+                }
+                pending.remove(0, RECORD);
+                std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs));
+                (void)!::write(m_master, "Pass", 4);
+            }
+        }
+    }
+
+    int m_delayMs;
+    int m_master = -1;
+    QString m_path;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    std::vector<QByteArray> m_records;
+};
+
+// The tool with no display at all: a window would need one and fail.
+QProcess* Start(const QStringList& args, const QString& dir, const QString& sim = {})
+{
+    auto* p = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("MORVAX_SIM"));
+    if (!sim.isEmpty())
+        env.insert(QStringLiteral("MORVAX_SIM"), sim);
+    p->setProcessEnvironment(env);
+    p->setWorkingDirectory(dir);
+    p->start(QStringLiteral(MORVAX_TOOL), args);
+    return p;
+}
+
+Run Finish(QProcess* p)
+{
+    std::unique_ptr<QProcess> owner(p);
+    Run r;
+    if (!p->waitForFinished(60000))
+        p->kill();
+    r.exit = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -p->exitCode();
+    r.out = QString::fromLocal8Bit(p->readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p->readAllStandardError());
+    return r;
+}
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return f.fileName();
+}
+
+// Lines of JSON output, parsed; an empty list when any line is not an object.
+QList<QJsonObject> Events(const QString& out)
+{
+    QList<QJsonObject> events;
+    for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8());
+        if (!doc.isObject())
+            return {};
+        events << doc.object();
+    }
+    return events;
+}
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_flash, m_eeprom;
+
+    Run tool(const QStringList& args, const QString& sim = {}) { return Finish(Start(args, m_dir.path(), sim)); }
+
+private slots:
+    void initTestCase()
+    {
+        m_flash = Write(m_dir, "fw.mvx", Lines(230));
+        m_eeprom = Write(m_dir, "fw.eep.mvx", Lines(8));
+        Write(m_dir, "short.eep.mvx", Lines(7));
+        Write(m_dir, "fw.bin", Lines(230));
+        Write(m_dir, "long.mvx", Lines(3) + QByteArray(300, 'y') + "\n");
+    }
+
+    void grammar_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("text");  // in stdout for exit 0, else in stderr
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Exit status:";
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "morvax-tool 1.0.0";
+        QTest::newRow("command --help") << QStringList{"flash", "--help"} << 0 << "Usage:";
+        QTest::newRow("--simulate hid") << QStringList{"--simulate", "hid"} << 2
+                                        << "unknown command 'hid' (did you mean --simulate=hid?)";
+        QTest::newRow("--simulate=usb") << QStringList{"--simulate=usb"} << 2 << "--simulate takes com or hid";
+        QTest::newRow("unknown command") << QStringList{"frob"} << 2 << "unknown command 'frob'";
+        QTest::newRow("unknown option") << QStringList{"list", "--frob"} << 2 << "unknown option '--frob'";
+        QTest::newRow("option of another command") << QStringList{"flash", "fw.mvx", "--seconds", "3"} << 2
+                                                   << "--seconds does not apply to flash";
+        QTest::newRow("no FILE") << QStringList{"flash"} << 2 << "flash needs a FILE";
+        QTest::newRow("bad mode letter") << QStringList{"status", "q"} << 2 << "status takes d|n|z|$, not 'q'";
+        QTest::newRow("bad rate") << QStringList{"status", "d", "--baud", "1200"} << 2 << "--baud takes one of";
+        QTest::newRow("bad VID") << QStringList{"info", "--vid", "12345"} << 2 << "--vid takes up to four hex digits";
+        QTest::newRow("option without a command") << QStringList{"--json"} << 2 << "--json needs a command";
+        QTest::newRow("--port with --serial") << QStringList{"flash", "fw.mvx", "--port", "ttyACM0", "--serial", "x"}
+                                              << 2 << "give it without --usb-path and --serial";
+    }
+    void grammar()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exit);
+        QFETCH(QString, text);
+        const Run r = tool(args);
+        QCOMPARE(r.exit, exit);
+        QVERIFY2((exit == 0 ? r.out : r.err).contains(text), qPrintable(r.out + r.err));
+    }
+
+    // Every command once on the simulated controller, and the exit-status
+    // table over the points where an exchange can fail.
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("sim");  // MORVAX_SIM
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("text");  // in stdout for exit 0, else in stderr
+        const QString com = QStringLiteral("--simulate"), hid = QStringLiteral("--simulate=hid");
+        QTest::newRow("list") << QStringList{"list", com} << "controllers=2" << 0
+                              << "COM  /dev/pts/\\d+  usb 1-1.2  serial MVX0002";
+        QTest::newRow("info") << QStringList{"info", hid} << "" << 0 << "version 0x213";
+        QTest::newRow("flash") << QStringList{"flash", "fw.mvx", com} << "" << 0
+                               << "DownLoad Successful!\n230 records to /dev/pts/\\d+ in [0-9.]+ s; the controller "
+                                  "stays in COM mode";
+        QTest::newRow("eeprom at 115200") << QStringList{"eeprom", "fw.eep.mvx", com, "--baud", "115200"} << "" << 0
+                                          << "DownLoad Successful!";
+        QTest::newRow("status d") << QStringList{"status", "d", com} << "" << 0
+                                  << "^(\\$ \\+00001 ,-00002 ,\\+00030 ,\\+00127 ,\\+00000 ,-00056 ,\n){10,}$";
+        QTest::newRow("status $") << QStringList{"status", "$", com} << "" << 0 << "^\\$ sent\n$";
+        QTest::newRow("switch hid") << QStringList{"switch", "hid", com} << "" << 0 << "In HID mode, version 0x213";
+        QTest::newRow("switch com") << QStringList{"switch", "com", hid} << "" << 0 << "In COM mode at /dev/pts/\\d+";
+        QTest::newRow("switch com, already") << QStringList{"switch", "com", com} << "" << 0 << "Already Open COM!";
+        QTest::newRow("calibrate") << QStringList{"calibrate", hid} << "" << 0 << "HID calibrate successfully!";
+        QTest::newRow("pick by USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "1-1.2"}
+                                          << "controllers=3" << 0 << "DownLoad Successful!";
+        QTest::newRow("pick by serial number") << QStringList{"status", "z", com, "--serial", "MVX0003"}
+                                               << "controllers=3" << 0 << "z sent";
+
+        QTest::newRow("wrong answer") << QStringList{"flash", "fw.mvx", com} << "wrongAnswerAtRecord=3" << 1
+                                      << "Download Failed: Return Error\nmorvax-tool: Record 3 was refused.";
+        QTest::newRow("too few lines") << QStringList{"eeprom", "short.eep.mvx", com} << "" << 1
+                                       << "Download Failed: Lines Number Of The File Is Error";
+        QTest::newRow("calibration failed") << QStringList{"calibrate", hid} << "calibrationResult=1" << 1
+                                            << "HID calibrate failed1!";
+        QTest::newRow("wrong name") << QStringList{"flash", "fw.bin", com} << "" << 2 << "Please choose .mvx file!";
+        QTest::newRow("eeprom image as flash") << QStringList{"flash", "fw.eep.mvx", com} << "" << 2
+                                               << "Please choose .mvx file!";
+        QTest::newRow("missing file") << QStringList{"flash", "gone.mvx", com} << "" << 2
+                                      << "Can't open the .mvx file!\nmorvax-tool: .*gone.mvx: No such file";
+        QTest::newRow("line too long") << QStringList{"flash", "long.mvx", com} << "" << 2
+                                       << "Line 4 of the file is too long for one record!";
+        QTest::newRow("no such port") << QStringList{"flash", "fw.mvx", "--port", "/dev/ttyNOSUCH0"} << "" << 3
+                                      << "ttyNOSUCH0: cannot open: No such file or directory";
+        QTest::newRow("no controller in COM mode") << QStringList{"status", "$", hid} << "" << 3
+                                                   << "Please switch to CDC mode!";
+        QTest::newRow("no controller over HID") << QStringList{"info", com} << "" << 3
+                                                << "Could not find the specified HID device!";
+        QTest::newRow("several candidates") << QStringList{"flash", "fw.mvx", com} << "controllers=2" << 3
+                                            << "2 controllers in COM mode; pick one with --port, --usb-path or "
+                                               "--serial\nmorvax-tool: /dev/pts/\\d+ \\(usb 1-1.1, serial MVX0001\\); "
+                                               "/dev/pts/\\d+ \\(usb 1-1.2, serial MVX0002\\)";
+        QTest::newRow("no such USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "2-1"} << "" << 3
+                                          << "matches --usb-path/--serial";
+        QTest::newRow("silent controller") << QStringList{"flash", "fw.mvx", com} << "silentFromRecord=3" << 4
+                                           << "read: no answer within 5 s";
+        QTest::newRow("write stall") << QStringList{"eeprom", "fw.eep.mvx", com} << "stallFromRecord=3" << 4
+                                     << "write: the controller took no data for 2 s";
+        QTest::newRow("not back after a switch") << QStringList{"switch", "hid", com} << "switchAbsentMs=30000" << 4
+                                                 << "not back in HID mode after 10 s";
+        QTest::newRow("unplugged at record 3") << QStringList{"flash", "fw.mvx", com} << "unplugAtRecord=3" << 5
+                                               << "read: the device is gone";
+    }
+    void commands()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, sim);
+        QFETCH(int, exit);
+        QFETCH(QString, text);
+        const Run r = tool(args, sim);
+        QCOMPARE(r.exit, exit);
+        const QRegularExpression re(text, QRegularExpression::MultilineOption);
+        QVERIFY2(re.match(exit == 0 ? r.out : r.err).hasMatch(), qPrintable(r.out + "|" + r.err));
+    }
+
+    void portHeldElsewhereIsBusy()
+    {
+        PtyPeer peer;
+        // This test holds the port open, as another program would.
+        const int holder = ::open(peer.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(holder >= 0);
+        const Run r = tool({"flash", "fw.mvx", "--port", peer.path()});
+        ::close(holder);
+        QCOMPARE(r.exit, 3);
+        QVERIFY2(r.err.contains(QStringLiteral("busy: held by tst_cli (pid %1)").arg(::getpid())), qPrintable(r.err));
+        QCOMPARE(int(peer.records().size()), 0);
+    }
+
+    void jsonEvents_data()
+    {
+        QTest::addColumn<QString>("sim");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<int>("records");  // progress events
+        QTest::addColumn<QString>("log");  // the log event before the result
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("success") << "" << 0 << 230 << "" << "";
+        QTest::newRow("unplugged at record 3")
+            << "unplugAtRecord=3" << 5 << 3 << "read: the device is gone" << "read: the device is gone";
+    }
+    void jsonEvents()
+    {
+        QFETCH(QString, sim);
+        QFETCH(int, exit);
+        QFETCH(int, records);
+        QFETCH(QString, log);
+        QFETCH(QString, reason);
+        const Run r = tool({"flash", "fw.mvx", "--simulate", "--json"}, sim);
+        QCOMPARE(r.exit, exit);
+        QCOMPARE(r.err, QString());
+        const QList<QJsonObject> events = Events(r.out);
+        QVERIFY2(events.size() >= records + 2, qPrintable(r.out));
+        const QJsonObject start = events.first();
+        QCOMPARE(start.value("event").toString(), QStringLiteral("start"));
+        QCOMPARE(start.value("command").toString(), QStringLiteral("flash"));
+        QCOMPARE(start.value("file").toString(), m_flash);
+        QCOMPARE(start.value("records").toInt(), 230);
+        QVERIFY(start.value("port").toString().startsWith(QStringLiteral("/dev/pts/")));
+        for (int i = 1; i <= records; ++i) {
+            QCOMPARE(events[i].value("event").toString(), QStringLiteral("progress"));
+            QCOMPARE(events[i].value("done").toInt(), i);
+            QCOMPARE(events[i].value("total").toInt(), 230);
+        }
+        const QJsonObject result = events.last();
+        QCOMPARE(result.value("event").toString(), QStringLiteral("result"));
+        QCOMPARE(result.value("ok").toBool(), exit == 0);
+        QCOMPARE(result.value("exit").toInt(), exit);
+        QCOMPARE(result.value("message").toString(),
+                 exit == 0 ? QStringLiteral("DownLoad Successful!") : QStringLiteral("Download Failed: Return Error"));
+        QVERIFY(result.value("reason").toString().contains(reason));
+        if (!log.isEmpty()) {
+            const QJsonObject logged = events[events.size() - 2];
+            QCOMPARE(logged.value("event").toString(), QStringLiteral("log"));
+            QVERIFY(logged.value("text").toString().contains(log));
+        }
+    }
+
+    void signalStopsBetweenRecords_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+    void signalStopsBetweenRecords()
+    {
+        QFETCH(int, signal);
+        PtyPeer peer(10);
+        QProcess* p = Start({"flash", "fw.mvx", "--port", peer.path()}, m_dir.path());
+        QElapsedTimer t;
+        t.start();
+        while (peer.records().size() < 20 && t.elapsed() < 10000)
+            QTest::qWait(5);
+        ::kill(static_cast<pid_t>(p->processId()), signal);
+        const Run r = Finish(p);
+        QCOMPARE(r.exit, 128 + signal);
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("cancelled at record (\\d+) of 230\n")).match(r.err);
+        QVERIFY2(m.hasMatch(), qPrintable(r.err));
+        const int k = m.captured(1).toInt();
+        QVERIFY(k >= 20 && k < 230);
+        QCOMPARE(int(peer.records().size()), k);
+        // The port was closed: it opens again at once.
+        QCOMPARE(tool({"status", "z", "--port", peer.path()}).exit, 0);
+    }
+
+    void twoDownloadsSideBySide()
+    {
+        PtyPeer a(1), b(1);
+        QElapsedTimer t;
+        t.start();
+        QProcess* pa = Start({"flash", "fw.mvx", "--port", a.path()}, m_dir.path());
+        QProcess* pb = Start({"flash", "fw.mvx", "--port", b.path()}, m_dir.path());
+        const Run ra = Finish(pa);
+        const qint64 aMs = t.elapsed();
+        const Run rb = Finish(pb);
+        qInfo("two downloads of 230 records side by side: %lld ms and %lld ms", aMs, t.elapsed());
+        QCOMPARE(ra.exit, 0);
+        QCOMPARE(rb.exit, 0);
+        QList<QByteArray> lines = Lines(230).split('\n');
+        lines.removeLast();
+        for (const PtyPeer* peer : {&a, &b}) {
+            const auto records = peer->records();
+            QCOMPARE(int(records.size()), 230);
+            for (int i = 0; i < 230; ++i)
+                QCOMPARE(records[std::size_t(i)], Record(lines[i] + '\n'));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
