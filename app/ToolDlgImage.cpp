@@ -134,6 +134,8 @@ void ProbeHidAfterFlash(CToolDlg& d)
 {
     // A handle found here stays open in the HID link.
     const bool found = d.m_hid->OpenHidDevice();
+    if (!found && !d.m_hid->failure().ok())
+        d.Log(d.m_hid->failure().line() + QStringLiteral("\r\n"));
     g_bComMode = found ? 0 : 1;
     const QIcon hidLamp = ToolIcon(found ? IDI_BULB_GREEN : IDI_BULB_GREY);
     const QIcon comLamp = ToolIcon(found ? IDI_BULB_GREY : IDI_BULB_GREEN);

@@ -44,6 +44,7 @@ int main(int argc, char** argv)
         SimKnobs knobs;
         knobs.startMode = mode == QStringLiteral("hid") ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
         SimPlatform sim(clock, prompts, knobs);
+        sim.removeOtherDeviceOnSignal();
         CToolApp(sim.platform()).InitInstance();
         return 0;
     }

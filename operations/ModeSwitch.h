@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/DeviceOutcome.h"
 #include <cstdint>
 
 class Clock;
@@ -25,6 +26,6 @@ public:
 
     // Window's thread. Sends the report 0x02 0x40 to device (the open
     // controller) and, when it was taken, waits SWITCH_WAIT_MS through clock.
-    // Returns false when the report was not taken (no wait then).
-    static bool toCom(HidDevice& device, Clock& clock);
+    // Returns why the report was not taken (no wait then); ok() when it was.
+    static DeviceOutcome toCom(HidDevice& device, Clock& clock);
 };

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Platform.h"
+#include <QSocketNotifier>
 #include "simulator/SimController.h"
 #include "simulator/SimDeviceWatcher.h"
 #include "simulator/SimHidBus.h"
@@ -20,6 +21,11 @@ public:
     SimController& controller() { return m_controller; }
     SimHidBus& hidBus() { return m_hidBus; }
 
+    // For demos: from now on SIGUSR1 makes another USB device leave the bus
+    // (kill -USR1 <pid>), so that the window can be seen to keep the
+    // controller. Window's thread; one platform per process at a time.
+    void removeOtherDeviceOnSignal();
+
 private:
     Clock& m_clock;
     Prompts& m_prompts;
@@ -27,4 +33,5 @@ private:
     SimSerialPortMap m_portMap;
     SimHidBus m_hidBus;
     SimDeviceWatcher m_watcher;
+    QSocketNotifier* m_signalNotifier = nullptr;
 };
