@@ -1,5 +1,5 @@
 #include "app/IniFile.h"
-#include <QFile>
+#include "platform/RegularFile.h"
 #include <QList>
 
 namespace {
@@ -61,9 +61,12 @@ QString ProfileLookup(const QByteArray& contents, const QString& section, const 
 QString GetPrivateProfileString(const QString& section, const QString& key, const QString& def, int size,
                                 const QString& fileName)
 {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
+    // Only a regular file is read, and nothing waits: a FIFO, a directory or
+    // a device under the name counts as no file at all. A settings file is
+    // small; at most 1 MiB of it is read.
+    RegularFile f;
+    QByteArray contents;
+    if (!f.open(fileName) || !f.read(contents, 1 << 20))
         return size > 0 ? def.left(size - 1) : def;
-    // A settings file is small; read at most 1 MiB of it.
-    return ProfileLookup(f.read(1 << 20), section, key, def, size);
+    return ProfileLookup(contents, section, key, def, size);
 }

@@ -7,7 +7,9 @@
 // blanks around them ignored; the first matching section and key win; the
 // value's surrounding blanks are trimmed and one pair of matching quotes
 // removed; the result is cut to size - 1 characters. A missing file, section
-// or key gives def. Bytes are taken as Latin-1 characters.
+// or key gives def, and so does a file that is not a regular file (a FIFO, a
+// directory, a device: refused without waiting). Bytes are taken as Latin-1
+// characters.
 QString GetPrivateProfileString(const QString& section, const QString& key, const QString& def, int size,
                                 const QString& fileName);
 

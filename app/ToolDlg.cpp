@@ -49,6 +49,19 @@ private:
 
 constexpr int MAX_ID_CHARS = 40;
 
+// Text typed into the baud list's field is never taken as a choice of rate.
+// An editable combo box selects the entry that matches the typed text, and
+// reports it as activated, when Enter is pressed or the field loses the
+// focus, but only for text its validator accepts; this one accepts none
+// (typing itself stays free). A rate is chosen only by a pick from the
+// opened list or by moving the selection with the arrow keys or the wheel on
+// the closed one.
+class TypedTextNeverChosen : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString&, int&) const override { return Intermediate; }
+};
+
 // The log keeps CR LF line ends; the box shows a CR LF pair as a line break
 // and a lone CR or LF as nothing, as a classic multi-line edit does.
 QString LogToDisplay(const QString& log)
@@ -151,6 +164,10 @@ void CToolDlg::CreateControls()
             auto* cb = new QComboBox(this);
             cb->setEditable(true);
             cb->setInsertPolicy(QComboBox::NoInsert);
+            // No completion either: a completion taken with Enter would
+            // select its entry as a pick does.
+            cb->setCompleter(nullptr);
+            cb->setValidator(new TypedTextNeverChosen(cb));
             cb->setMaxVisibleItems(7);
             m_cbBaud = cb;
             w = cb;
@@ -276,7 +293,8 @@ void CToolDlg::ConnectHandlers()
     bind(1019, &CToolDlg::OnFlashDownload);
     bind(1040, &CToolDlg::OnModeDollar);
     bind(1077, &CToolDlg::OnCalibrate);
-    // Only a choice from the list, not typing into the field.
+    // Only a choice from the list: typed text never activates an entry (see
+    // TypedTextNeverChosen).
     connect(m_cbBaud, QOverload<int>::of(&QComboBox::activated), this, [this] { Run([this] { OnSelchangeBaud(); }); });
 
     if (DeviceWatcher* w = m_platform.watcher) {

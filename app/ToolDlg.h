@@ -133,6 +133,14 @@ public:
     // Puts why the transport's last operation failed in front of the log and
     // shows the log; nothing when it did not fail.
     void ShowSerialFailure();
+    // Puts "Could not find the specified HID device!" in front of the log,
+    // and under it why, when the HID search knows (a controller it may not
+    // open). Does not refresh the box.
+    void LogHidNotFound();
+    // True when the controller is still attached as far as enumeration tells:
+    // a serial port the port rule accepts, or a HID interface with the VID
+    // and PID as the members hold them. Opens nothing and changes nothing.
+    bool ControllerPresent() const;
     // A message box with the application's name as caption.
     void MessageBox(const QString& text);
     // The dialog's own message box (no caption given).

@@ -16,7 +16,7 @@ void CToolDlg::OnSetting()
         MessageBox(QStringLiteral("Please switch to HID mode!"));  // the search runs all the same
 
     if (!m_hid->OpenHidDevice()) {
-        Log(QStringLiteral("Could not find the specified HID device!\r\n"));
+        LogHidNotFound();
         UpdateData(false);
         // Nothing is open here: the close only adds its two messages, which
         // show at the next refresh.
@@ -29,4 +29,11 @@ void CToolDlg::OnSetting()
     ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, -20);
     ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
     SetLight(m_ledHid, LED_GREEN);
+}
+
+void CToolDlg::LogHidNotFound()
+{
+    if (const DeviceOutcome& why = m_hid->failure(); !why.ok())
+        Log(why.line() + QStringLiteral("\r\n"));
+    Log(QStringLiteral("Could not find the specified HID device!\r\n"));
 }

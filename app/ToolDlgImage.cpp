@@ -25,10 +25,20 @@ struct ImageKind {
 const ImageKind EEPROM{ImageFile::Kind::Eeprom, "Please choose .eep.mvx eeprom file!", "Can't open the .eep.mvx file!"};
 const ImageKind FLASH{ImageFile::Kind::Flash, "Please choose .mvx file!", "Can't open the .mvx file!"};
 
-// The log shows at most this much of a chosen file. A real image is well
-// under 100 KB; the limit keeps a wrongly chosen huge file from stalling the
-// window while the log box lays out megabytes of text.
+// The log shows at most this much of a chosen file, and of each of its lines.
+// A real image is well under 100 KB in lines of under 300 characters; the
+// limits keep a wrongly chosen file from stalling the window while the log
+// box lays out megabytes of text or one enormous paragraph.
 constexpr qsizetype MAX_DISPLAY_BYTES = 1024 * 1024;
+constexpr int MAX_DISPLAY_LINE_CHARS = 1000;
+
+// The log line that says why an image file was not read.
+QString CannotOpenLine(const QString& path, const QString& reason)
+{
+    if (path.isEmpty())
+        return QStringLiteral("No image file has been chosen.\r\n");
+    return QStringLiteral("%1: cannot open: %2\r\n").arg(path, reason);
+}
 
 // Chooses an image of kind k: the name test, the path into member, the file's
 // text at the top of the log, and the kind's light dark red.
@@ -46,18 +56,22 @@ void OpenImage(CToolDlg& d, const ImageKind& k, QString& member, CLedCtrl* led)
         }
         member = path;
         QByteArray bytes;
-        if (ImageFile::ReadTextMode(path, bytes)) {
+        QString reason;
+        if (ImageFile::ReadTextMode(path, bytes, &reason)) {
             QString text;
             if (bytes.size() > MAX_DISPLAY_BYTES) {
-                text = ImageFile::DisplayText(bytes.left(MAX_DISPLAY_BYTES));
+                text = ImageFile::DisplayText(bytes.left(MAX_DISPLAY_BYTES), MAX_DISPLAY_LINE_CHARS);
                 text += QStringLiteral("\r\n... (%1 more bytes not shown)").arg(bytes.size() - MAX_DISPLAY_BYTES);
             } else {
-                text = ImageFile::DisplayText(bytes);
+                text = ImageFile::DisplayText(bytes, MAX_DISPLAY_LINE_CHARS);
             }
             d.Log(text + QStringLiteral("\r\n\r\n"));
         } else {
-            // Chosen but unreadable (removed meanwhile, no permission): the
-            // path is kept, so a download reports the same.
+            // Chosen but unreadable (removed meanwhile, no permission, not a
+            // regular file, too large): the path is kept, so a download
+            // reports the same. The reason is on screen while the box is up.
+            d.Log(CannotOpenLine(path, reason));
+            d.UpdateData(false);
             d.MessageBox(QString::fromLatin1(k.cannotOpen));
         }
         d.UpdateData(false);
@@ -144,6 +158,10 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     ImageTransfer transfer(*d.m_transport, k.kind);
     const ImageTransfer::Outcome loaded = transfer.load(path);
     if (loaded != ImageTransfer::Outcome::Success) {
+        if (loaded == ImageTransfer::Outcome::CannotOpenFile) {
+            d.Log(CannotOpenLine(path, transfer.image().errorText()));
+            d.UpdateData(false);
+        }
         d.MessageBox(transfer.message(loaded));
         return false;
     }
@@ -192,6 +210,8 @@ void ProbeHidAfterFlash(CToolDlg& d)
 {
     // A handle found here stays open in the HID link.
     const bool found = d.m_hid->OpenHidDevice();
+    if (!found && !d.m_hid->failure().ok())
+        d.Log(d.m_hid->failure().line() + QStringLiteral("\r\n"));
     g_bComMode = found ? 0 : 1;
     const QIcon hidLamp = ToolIcon(found ? IDI_BULB_GREEN : IDI_BULB_GREY);
     const QIcon comLamp = ToolIcon(found ? IDI_BULB_GREY : IDI_BULB_GREEN);

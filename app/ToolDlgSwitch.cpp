@@ -12,11 +12,6 @@
 #include <QLineEdit>
 
 namespace {
-const char* const NOT_FOUND = "Could not find the specified HID device!\r\n";
-// A switch command the device did not take: the controller stays where it is
-// and no arrival will follow, so the indication must not change.
-const char* const NOT_SENT = "The switch command could not be sent!\r\n";
-
 // No controller to show: not in COM mode, both lights dark red, the port name
 // blank and no rate chosen. hidLamp is the lamp of "Switch to HID".
 void ShowNoController(CToolDlg& d, int hidLamp)
@@ -75,12 +70,15 @@ void CToolDlg::OnSwitchToCom()
     if (m_transport->m_hCom != SerialTransport::Handle::None)
         m_transport->CloseComPort();
     if (!m_hid->OpenHidDevice()) {
-        Log(QString::fromLatin1(NOT_FOUND));
+        LogHidNotFound();
+        UpdateData(false);
         return;
     }
     // The indication changes when the serial port arrives (OnDeviceChange).
-    if (!ModeSwitch::toCom(*m_hid->m_hHid, *m_platform.clock))
-        Log(QString::fromLatin1(NOT_SENT));
+    // A command the device did not take makes no switch: the controller stays
+    // where it is and no arrival follows, so only why is told.
+    if (const DeviceOutcome sent = ModeSwitch::toCom(*m_hid->m_hHid, *m_platform.clock); !sent.ok())
+        Log(sent.line() + QStringLiteral("\r\n"));
     m_hid->CloseHidDevice(m_hid->m_hHid);
     UpdateData(false);
 }
@@ -91,7 +89,8 @@ void CToolDlg::OnCalibrate()
     if (m_transport->m_hCom != SerialTransport::Handle::None)
         m_transport->CloseComPort();
     if (!m_hid->OpenHidDevice()) {
-        Log(QString::fromLatin1(NOT_FOUND));
+        LogHidNotFound();
+        UpdateData(false);
         return;
     }
     Calibration calibration(*m_platform.clock);
@@ -100,9 +99,9 @@ void CToolDlg::OnCalibrate()
         Log(QStringLiteral("HID calibrate successfully!\r\n"));
         ConfigureBulb(m_btnCalibrate, IDI_BULB_GREEN, -20);
     } else {
-        if (outcome == Calibration::Outcome::TimedOut)
-            Log(QStringLiteral("HID calibrate gave no answer within %1 s!\r\n")
-                    .arg(calibration.readBackTimeoutMs() / 1000));
+        // Why, under the message, when the device failed rather than answered.
+        if (!calibration.failure().ok())
+            Log(calibration.failure().line() + QStringLiteral("\r\n"));
         Log(QStringLiteral("HID calibrate failed1!\r\n"));
     }
     // Should the read-back still be blocked, only this handle closes; the
@@ -114,8 +113,12 @@ void CToolDlg::OnCalibrate()
 void CToolDlg::OnDeviceChange(bool arrived)
 {
     if (!arrived) {
-        // Any removal, of whatever device: nothing is taken to be attached.
-        // Held handles stay; the next open or switch closes them.
+        // The removal of another device (a network adapter, a stick) changes
+        // nothing while the controller is still there.
+        if (ControllerPresent())
+            return;
+        // Nothing is taken to be attached. Held handles stay; the next open
+        // or switch closes them.
         ShowNoController(*this, IDI_BULB_GREY);
         m_strVersion = QStringLiteral(" ");
         UpdateData(false);
@@ -136,6 +139,14 @@ void CToolDlg::OnDeviceChange(bool arrived)
         return;
     }
 
+    // A controller that is there but may not be opened is told once for the
+    // several events one plug raises.
+    if (const DeviceOutcome& why = m_hid->failure(); !why.ok()) {
+        const QString line = why.line() + QStringLiteral("\r\n");
+        if (!m_strLog.startsWith(line))
+            Log(line);
+    }
+
     const QString port = FindUsbSerialPort();
     if (!port.isEmpty()) {
         m_strComPort = port;
@@ -154,4 +165,9 @@ void CToolDlg::OnDeviceChange(bool arrived)
 
     // Nothing found: HID mode is taken as the default, with nothing lit.
     ShowNoController(*this, IDI_BULB_GREEN);
+}
+
+bool CToolDlg::ControllerPresent() const
+{
+    return !FindUsbSerialPort().isEmpty() || m_hid->Present();
 }

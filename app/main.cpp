@@ -82,6 +82,7 @@ int main(int argc, char** argv)
             return UsageError(QStringLiteral("MORVAX_SIM: ") + error, false);
         knobs.startMode = inv.simulate == Invocation::Simulate::Hid ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
         SimPlatform sim(clock, prompts, knobs, count);
+        sim.removeOtherDeviceOnSignal();
         CToolApp(sim.platform()).InitInstance();
         return 0;
     }

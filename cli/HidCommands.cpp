@@ -46,18 +46,28 @@ int CommandSession::calibrate()
         status = EXIT_OK;
         break;
     case Calibration::Outcome::TimedOut:
-        Log(QStringLiteral("HID calibrate gave no answer within %1 s!\r\n").arg(calibration.readBackTimeoutMs() / 1000));
-        status = EXIT_TIMED_OUT;
-        break;
     case Calibration::Outcome::ReadFailed:
+        // The device failed rather than answered: its failure says how.
+        status = calibration.failure().ok() ? EXIT_REFUSED : ExitStatusOf(calibration.failure());
+        break;
     case Calibration::Outcome::WrongAnswer:
     case Calibration::Outcome::TooQuick:
         break;
     }
+    // As the window's log has them: why, then the message.
+    if (!calibration.failure().ok())
+        Log(calibration.failure().line() + QStringLiteral("\r\n"));
     Log(message + QStringLiteral("\r\n"));
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
-    return m_out.result(status, message, calibration.errorText());
+    QString reason = calibration.failure().line();
+    if (outcome == Calibration::Outcome::WrongAnswer)
+        reason = QStringLiteral("the controller answered %1 %2")
+                     .arg(calibration.report()[0], 2, 16, QLatin1Char('0'))
+                     .arg(calibration.report()[1], 2, 16, QLatin1Char('0'));
+    else if (outcome == Calibration::Outcome::TooQuick)
+        reason = QStringLiteral("the answer came within the same second");
+    return m_out.result(status, message, reason);
 }
 
 int CommandSession::switchToCom()
@@ -74,11 +84,13 @@ int CommandSession::switchToCom()
     }
     m_out.start(m_inv.command, {{QStringLiteral("mode"), QStringLiteral("com")}});
     const std::int64_t start = m_platform.clock->nowMs();
-    const bool sent = ModeSwitch::toCom(*m_hid.m_hHid, *m_platform.clock);
+    const DeviceOutcome sent = ModeSwitch::toCom(*m_hid.m_hHid, *m_platform.clock);
+    if (!sent.ok())
+        Log(sent.line() + QStringLiteral("\r\n"));
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
-    if (!sent)
-        return m_out.result(EXIT_REFUSED, QStringLiteral("The switch command could not be sent!"));
+    if (!sent.ok())
+        return m_out.result(ExitStatusOf(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
     QString where;
     if (waitBackInCom(start, QString(), where))
         return m_out.result(EXIT_OK, QStringLiteral("In COM mode at %1").arg(where), QString(),

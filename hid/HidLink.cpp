@@ -1,6 +1,7 @@
 #include "hid/HidLink.h"
 #include "app/ToolData.h"
 #include "hid/HidText.h"
+#include <algorithm>
 
 HidLink::HidLink(HidBus& bus, ToolData& data, DataExchange& exchange) : m_bus(bus), m_data(data), m_exchange(exchange)
 {
@@ -11,22 +12,25 @@ HidLink::~HidLink() = default;
 HidLink::PathResult HidLink::GetHidDevicePath(int position, std::unique_ptr<HidDevice>& device)
 {
     device.reset();
+    m_lastInterface = {};
+    m_lastOpenError = 0;
     // A fresh set at every call: positions are those of this moment.
-    std::vector<std::string> paths;
-    if (!m_bus.interfaces(paths)) {
+    std::vector<HidInterface> list;
+    if (!m_bus.interfaces(list)) {
         m_data.Log(QStringLiteral("No HDEVINFO available for this GUID...\r\n"));
         return PathResult::None;
     }
-    if (position < 0 || static_cast<std::size_t>(position) >= paths.size())
+    if (position < 0 || static_cast<std::size_t>(position) >= list.size())
         return PathResult::None;  // past the last interface: the search ends here
-    const std::string& path = paths[static_cast<std::size_t>(position)];
-    if (path.empty()) {
+    m_lastInterface = list[static_cast<std::size_t>(position)];
+    if (m_lastInterface.path.empty()) {
         // An interface whose path cannot be told: nothing to open.
         m_data.Log(QStringLiteral("Finding Device Path Error!"));
         return PathResult::None;
     }
-    // Null when the interface is held exclusively or went away meanwhile.
-    device = m_bus.open(path);
+    // Null when the interface may not be opened, is held exclusively or went
+    // away meanwhile.
+    device = m_bus.open(m_lastInterface.path, &m_lastOpenError);
     m_exchange.UpdateData(false);
     return device ? PathResult::Opened : PathResult::Invalid;
 }
@@ -72,9 +76,16 @@ bool HidLink::OpenHidDevice()
     // A handle still held (after a device arrival or a download's probe)
     // would be overwritten by the search; close it so it does not leak.
     m_hHid.reset();
+    m_failure = {};
     for (int position = 0;; ++position) {
-        if (GetHidDevicePath(position, m_hHid) == PathResult::None)
+        const PathResult found = GetHidDevicePath(position, m_hHid);
+        if (found == PathResult::None)
             return false;
+        // The controller may be there but closed to this user: say so, as
+        // otherwise it looks just like an absent one.
+        if (found == PathResult::Invalid && m_failure.ok() &&
+            HidText::IdsMatch(m_lastInterface.vendorId, m_lastInterface.productId, m_data.m_strVid, m_data.m_strPid))
+            m_failure = HidFailure(DeviceOutcome::Step::Open, m_lastInterface.path, m_lastOpenError);
         // An interface that could not be opened leaves m_hHid null; the
         // identification then fails without a message and the search goes on.
         if (IdentifyHidDevice(m_hHid)) {
@@ -82,6 +93,16 @@ bool HidLink::OpenHidDevice()
             return true;
         }
     }
+}
+
+bool HidLink::Present() const
+{
+    std::vector<HidInterface> list;
+    if (!m_bus.interfaces(list))
+        return false;
+    return std::any_of(list.begin(), list.end(), [this](const HidInterface& i) {
+        return HidText::IdsMatch(i.vendorId, i.productId, m_data.m_strVid, m_data.m_strPid);
+    });
 }
 
 bool HidLink::CloseHidDevice(std::unique_ptr<HidDevice>& device)

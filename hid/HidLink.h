@@ -31,8 +31,17 @@ public:
     // whose descriptor cannot be read is never identified.
     bool IdentifyHidDevice(std::unique_ptr<HidDevice>& device);
     // Searches from position 0; true with the controller open in m_hHid.
-    // Closes a handle still held in m_hHid first, so none leaks.
+    // Closes a handle still held in m_hHid first, so none leaks. On false,
+    // failure() says why when the reason is known.
     bool OpenHidDevice();
+    // Why the last OpenHidDevice found no controller although the bus lists
+    // an interface with the VID and PID: the first such interface that could
+    // not be opened, with the OS error. ok() when there was none.
+    const DeviceOutcome& failure() const { return m_failure; }
+    // Whether the bus lists an interface with the VID and PID texts as the
+    // members hold them now: enumeration only, nothing is opened, logged or
+    // shown.
+    bool Present() const;
     // Closes device (which may be null) and logs the outcome; true when a
     // device was closed. The caller's pointer is reset.
     bool CloseHidDevice(std::unique_ptr<HidDevice>& device);
@@ -46,6 +55,9 @@ public:
 
 private:
     HidBus& m_bus;
+    DeviceOutcome m_failure;
+    HidInterface m_lastInterface;  // the interface GetHidDevicePath tried last
+    int m_lastOpenError = 0;       // and the OS error of its open
     ToolData& m_data;
     DataExchange& m_exchange;
 };

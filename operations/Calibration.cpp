@@ -14,6 +14,8 @@ public:
     explicit SharedHidDevice(std::shared_ptr<HidDevice> device) : m_device(std::move(device)) {}
     bool attributes(HidAttributes& out) override { return m_device->attributes(out); }
     bool caps(HidCaps& out) override { return m_device->caps(out); }
+    std::string path() const override { return m_device->path(); }
+    int lastError() const override { return m_device->lastError(); }
     bool setFeature(const std::uint8_t* data, std::size_t len) override { return m_device->setFeature(data, len); }
     bool getFeature(std::uint8_t* data, std::size_t len) override { return m_device->getFeature(data, len); }
 
@@ -27,6 +29,7 @@ struct ReadBack {
     std::shared_ptr<HidDevice> device;
     std::array<std::uint8_t, 2> buffer{};
     bool ok = false;
+    int error = 0;  // the OS error of a failed read
     bool done = false;
     std::mutex mutex;
     std::condition_variable finished;
@@ -35,10 +38,12 @@ struct ReadBack {
     {
         std::array<std::uint8_t, 2> answer = buffer;
         const bool read = device->getFeature(answer.data(), answer.size());
+        const int readError = read ? 0 : device->lastError();
         device.reset();  // the worker's share of the device ends with its read
         std::lock_guard lock(mutex);
         buffer = answer;
         ok = read;
+        error = readError;
         done = true;
         finished.notify_all();
     }
@@ -57,13 +62,17 @@ Calibration::Calibration(Clock& clock, int readBackTimeoutMs) : m_clock(clock), 
 Calibration::Outcome Calibration::run(std::unique_ptr<HidDevice>& device)
 {
     m_report = {REPORT_ID, CMD_CALIBRATE};
-    m_error.clear();
+    m_failure = {};
 
     // From here on the device is shared with the worker.
     auto shared = std::shared_ptr<HidDevice>(std::move(device));
     device = std::make_unique<SharedHidDevice>(shared);
+    const std::string path = shared->path();
 
-    shared->setFeature(m_report.data(), m_report.size());
+    // The read-back follows whatever the send did; should the send have
+    // failed, that is the cause to tell.
+    if (!shared->setFeature(m_report.data(), m_report.size()))
+        m_failure = HidFailure(DeviceOutcome::Step::SetFeature, path, shared->lastError());
     m_t0 = m_clock.wallSeconds();
 
     auto job = std::make_shared<ReadBack>();
@@ -74,7 +83,10 @@ Calibration::Outcome Calibration::run(std::unique_ptr<HidDevice>& device)
         worker = std::thread([job] { job->work(); });
     } catch (const std::system_error& e) {
         m_t1 = m_clock.wallSeconds();
-        m_error = QStringLiteral("cannot start the read-back: %1").arg(QString::fromLocal8Bit(e.what()));
+        if (m_failure.ok())
+            m_failure = DeviceOutcome(DeviceOutcome::Kind::Failed, DeviceOutcome::Step::GetFeature,
+                                      QString::fromStdString(path),
+                                      QStringLiteral("cannot start: %1").arg(QString::fromLocal8Bit(e.what())));
         return Outcome::ReadFailed;
     }
 
@@ -98,28 +110,26 @@ Calibration::Outcome Calibration::run(std::unique_ptr<HidDevice>& device)
         // The read is still blocked in the device; the worker keeps the
         // device and the job alive until it returns.
         worker.detach();
-        m_error = QStringLiteral("no answer within %1 s").arg(m_timeoutMs / 1000.0);
+        if (m_failure.ok())
+            m_failure = DeviceOutcome(DeviceOutcome::Kind::TimedOut, DeviceOutcome::Step::GetFeature,
+                                      QString::fromStdString(path),
+                                      QStringLiteral("no answer within %1 s").arg(m_timeoutMs / 1000.0));
         return Outcome::TimedOut;
     }
     worker.join();
     {
         std::lock_guard lock(job->mutex);
         if (!job->ok) {
-            m_error = QStringLiteral("the read-back failed");
+            if (m_failure.ok())
+                m_failure = HidFailure(DeviceOutcome::Step::GetFeature, path, job->error);
             return Outcome::ReadFailed;
         }
         m_report = job->buffer;
     }
-    if (m_report[0] != REPORT_ID || m_report[1] != ANSWER_DONE) {
-        m_error = QStringLiteral("the controller answered %1 %2")
-                      .arg(m_report[0], 2, 16, QLatin1Char('0'))
-                      .arg(m_report[1], 2, 16, QLatin1Char('0'));
+    if (m_report[0] != REPORT_ID || m_report[1] != ANSWER_DONE)
         return Outcome::WrongAnswer;
-    }
     // Whole seconds: the end must fall in a later second than the start.
-    if (m_t1 - m_t0 < 1) {
-        m_error = QStringLiteral("the answer came within the same second");
+    if (m_t1 - m_t0 < 1)
         return Outcome::TooQuick;
-    }
     return Outcome::Succeeded;
 }

@@ -53,8 +53,10 @@ public:
     std::int64_t t0() const { return m_t0; }
     std::int64_t t1() const { return m_t1; }
     int readBackTimeoutMs() const { return m_timeoutMs; }
-    // Why a failed exchange failed, for logs.
-    QString errorText() const { return m_error; }
+    // Why the exchange failed at the device (the set refused, the read-back
+    // failed or timed out), with the OS error; ok() when the device answered
+    // (a wrong or too quick answer is the controller's, not the device's).
+    const DeviceOutcome& failure() const { return m_failure; }
 
 private:
     Clock& m_clock;
@@ -62,5 +64,5 @@ private:
     std::array<std::uint8_t, 2> m_report{REPORT_ID, CMD_CALIBRATE};
     std::int64_t m_t0 = 0;
     std::int64_t m_t1 = 0;
-    QString m_error;
+    DeviceOutcome m_failure;
 };

@@ -1,5 +1,5 @@
 #include "operations/ImageFile.h"
-#include <QFile>
+#include "platform/RegularFile.h"
 
 bool ImageFile::NameFits(Kind kind, const QString& path)
 {
@@ -23,29 +23,44 @@ QByteArray ImageFile::ToTextMode(const QByteArray& raw)
     return out;
 }
 
-bool ImageFile::ReadTextMode(const QString& path, QByteArray& bytes)
+bool ImageFile::ReadTextMode(const QString& path, QByteArray& bytes, QString* reason)
 {
     bytes.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile file;
+    QByteArray raw;
+    if (!file.open(path, MAX_FILE_BYTES) || !file.read(raw)) {
+        if (reason) {
+            if (file.error() == RegularFile::Error::TooLarge)
+                *reason = QStringLiteral("is %1 bytes, more than the %2 MiB an image may have")
+                              .arg(file.size())
+                              .arg(MAX_FILE_BYTES / (1024 * 1024));
+            else
+                *reason = file.errorText();
+        }
         return false;
-    // readAll cannot tell an error from an empty file; check afterwards.
-    QByteArray raw = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
+    }
     bytes = ToTextMode(raw);
     return true;
 }
 
-QString ImageFile::DisplayText(const QByteArray& textModeBytes)
+QString ImageFile::DisplayText(const QByteArray& textModeBytes, int maxLineChars)
 {
     QString out;
     out.reserve(textModeBytes.size() + textModeBytes.count('\n') * 2);
+    qsizetype lineChars = 0;  // characters shown of the present line
     for (char c : textModeBytes) {
         if (c == '\0')
             continue;
-        if (c == '\n')
+        if (c == '\n') {
             out += QLatin1String("\r\n");
+            lineChars = 0;
+        } else if (maxLineChars >= 0 && lineChars >= maxLineChars) {
+            if (lineChars++ == maxLineChars)
+                out += QLatin1String(" ...");
+            continue;
+        } else {
+            ++lineChars;
+        }
         out += QChar(static_cast<uchar>(c));
     }
     return out;
@@ -78,8 +93,9 @@ ImageFile::Status ImageFile::Load(const QString& path)
 {
     m_lines.clear();
     m_badLine = 0;
+    m_errorText.clear();
     QByteArray bytes;
-    if (!ReadTextMode(path, bytes))
+    if (!ReadTextMode(path, bytes, &m_errorText))
         return Status::CannotOpen;
     return Split(bytes);
 }

@@ -21,10 +21,14 @@ public:
     // line and a terminator fit one record.
     static constexpr int MAX_LINE_CHARS = RECORD_SIZE - 1;
 
+    // The largest image file that is read, in bytes. A real image is under
+    // 100 KiB; the bound only keeps a wrongly chosen file from filling memory.
+    static constexpr qint64 MAX_FILE_BYTES = 64 * 1024 * 1024;
+
     // How reading the image for a download ended.
     enum class Status {
         Ok,           // lines() holds the lines to send (possibly none)
-        CannotOpen,   // the file could not be opened or read
+        CannotOpen,   // the file could not be opened or read, or was refused; errorText() says why
         LineTooLong,  // line badLine() holds more than MAX_LINE_CHARS characters
     };
 
@@ -33,17 +37,23 @@ public:
     // needs ".mvx" and no ".eep.mvx".
     static bool NameFits(Kind kind, const QString& path);
 
-    // Reads the whole file at path in text mode into bytes. False when it
-    // cannot be opened or read; bytes is then empty.
-    static bool ReadTextMode(const QString& path, QByteArray& bytes);
+    // Reads the whole file at path in text mode into bytes. Only a regular
+    // file of at most MAX_FILE_BYTES bytes is read, and nothing waits: a
+    // FIFO, a directory or a device is refused at once. False when the file
+    // cannot be opened or read or is refused; bytes is then empty and reason
+    // (when given) holds a few words on why ("is a FIFO", "No such file or
+    // directory").
+    static bool ReadTextMode(const QString& path, QByteArray& bytes, QString* reason = nullptr);
 
     // CR LF pairs to LF; every other byte as it is.
     static QByteArray ToTextMode(const QByteArray& raw);
 
     // The text the log shows for a file's text-mode bytes: each byte as one
     // character, except that a NUL adds nothing and every LF shows as
-    // CR LF LF.
-    static QString DisplayText(const QByteArray& textModeBytes);
+    // CR LF LF. With maxLineChars >= 0, a line of more characters than that
+    // shows its first maxLineChars followed by " ..." (one enormous line
+    // would take the log box a long time to lay out).
+    static QString DisplayText(const QByteArray& textModeBytes, int maxLineChars = -1);
 
     // Reads the file at path and splits it into the lines a download sends:
     // each line with its LF (the last one may lack it); the first line that
@@ -54,6 +64,8 @@ public:
     const std::vector<QByteArray>& lines() const { return m_lines; }
     // With LineTooLong: the 1-based number of the offending line.
     int badLine() const { return m_badLine; }
+    // With CannotOpen: why, in a few words.
+    QString errorText() const { return m_errorText; }
 
     // Splits text-mode bytes as Load does. Returns Ok or LineTooLong.
     Status Split(const QByteArray& textModeBytes);
@@ -61,4 +73,5 @@ public:
 private:
     std::vector<QByteArray> m_lines;
     int m_badLine = 0;
+    QString m_errorText;
 };

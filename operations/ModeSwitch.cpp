@@ -12,13 +12,13 @@ int ModeSwitch::toHid(SerialTransport& transport, Clock& clock)
     return written;
 }
 
-bool ModeSwitch::toCom(HidDevice& device, Clock& clock)
+DeviceOutcome ModeSwitch::toCom(HidDevice& device, Clock& clock)
 {
     const std::uint8_t report[2] = {REPORT_ID, CMD_TO_COM};
     if (!device.setFeature(report, sizeof report))
-        return false;
+        return HidFailure(DeviceOutcome::Step::SetFeature, device.path(), device.lastError());
     clock.sleepMs(SWITCH_WAIT_MS);
-    return true;
+    return {};
 }
 
 ModeSwitch::PortResult ModeSwitch::SwitchToHid(SerialTransport& transport, Clock& clock, const QString& portName)

@@ -27,8 +27,8 @@ public:
 
     // Window's thread. Sends the report 0x02 0x40 to device (the open
     // controller) and, when it was taken, waits SWITCH_WAIT_MS through clock.
-    // Returns false when the report was not taken (no wait then).
-    static bool toCom(HidDevice& device, Clock& clock);
+    // Returns why the report was not taken (no wait then); ok() when it was.
+    static DeviceOutcome toCom(HidDevice& device, Clock& clock);
 
     // How a switch to HID mode over the serial port went.
     struct PortResult {

@@ -1,8 +1,13 @@
 #include "platform/LinuxHidBus.h"
 #include "platform/ReportDescriptor.h"
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cwchar>
+#include <fcntl.h>
 #include <hidapi.h>
+#include <libudev.h>
+#include <unistd.h>
 
 #if !(HID_API_VERSION >= HID_API_MAKE_VERSION(0, 14, 0))
 #include <fcntl.h>
@@ -63,6 +68,9 @@ public:
     LinuxHidDevice(hid_device* dev, std::string path) : m_dev(dev), m_path(std::move(path)) {}
     ~LinuxHidDevice() override { hid_close(m_dev); }
 
+    std::string path() const override { return m_path; }
+    int lastError() const override { return m_error; }
+
     bool attributes(HidAttributes& out) override
     {
         const hid_device_info* info = hid_get_device_info(m_dev);
@@ -80,13 +88,16 @@ public:
             return false;
         return ParseReportDescriptor(descriptor.data(), descriptor.size(), out);
     }
+    // hidapi leaves the ioctl's errno in place when a report fails.
     bool setFeature(const std::uint8_t* data, std::size_t len) override
     {
-        return hid_send_feature_report(m_dev, data, len) >= 0;
+        errno = 0;
+        return done(hid_send_feature_report(m_dev, data, len) >= 0);
     }
     bool getFeature(std::uint8_t* data, std::size_t len) override
     {
-        return hid_get_feature_report(m_dev, data, len) >= 0;
+        errno = 0;
+        return done(hid_get_feature_report(m_dev, data, len) >= 0);
     }
 
 private:
@@ -106,10 +117,66 @@ private:
 #endif
     }
 
+    bool done(bool ok)
+    {
+        m_error = ok ? 0 : errno;
+        return ok;
+    }
+
     hid_device* m_dev;
     std::string m_path;
+    int m_error = 0;
 };
+
+std::string Narrow(const wchar_t* w)
+{
+    std::string out;
+    for (; w && *w; ++w)
+        out += (*w > 0 && *w < 0x80) ? static_cast<char>(*w) : '?';
+    return out;
+}
+
+// The USB device a hidraw node belongs to, by its place on the bus ("1-1.2");
+// empty for a node on another bus or one udev cannot tell.
+std::string UsbPathOf(udev* u, const std::string& path)
+{
+    if (!u)
+        return {};
+    const std::string::size_type slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    udev_device* dev = udev_device_new_from_subsystem_sysname(u, "hidraw", name.c_str());
+    if (!dev)
+        return {};
+    std::string out;
+    if (udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev, "usb", "usb_device"))
+        if (const char* sys = udev_device_get_sysname(usb))
+            out = sys;
+    udev_device_unref(dev);
+    return out;
+}
 } // namespace
+
+bool LinuxHidBus::PathLess(const std::string& a, const std::string& b)
+{
+    // The same stem compares by the number that ends it: hidraw2 before
+    // hidraw10, as the kernel numbers them.
+    auto split = [](const std::string& s) {
+        std::string::size_type i = s.size();
+        while (i > 0 && s[i - 1] >= '0' && s[i - 1] <= '9')
+            --i;
+        return std::pair{s.substr(0, i), s.substr(i)};
+    };
+    const auto [stemA, numA] = split(a);
+    const auto [stemB, numB] = split(b);
+    if (stemA != stemB || numA.empty() || numB.empty())
+        return a < b;
+    const std::string::size_type za = numA.find_first_not_of('0'), zb = numB.find_first_not_of('0');
+    const std::string na = za == std::string::npos ? "" : numA.substr(za);
+    const std::string nb = zb == std::string::npos ? "" : numB.substr(zb);
+    if (na.size() != nb.size())
+        return na.size() < nb.size();
+    return na != nb ? na < nb : a < b;
+}
 
 LinuxHidBus::LinuxHidBus() { m_initialised = hid_init() == 0; }
 
@@ -119,31 +186,48 @@ LinuxHidBus::~LinuxHidBus()
         hid_exit();
 }
 
-bool LinuxHidBus::interfaces(std::vector<std::string>& paths)
+bool LinuxHidBus::interfaces(std::vector<HidInterface>& out)
 {
-    paths.clear();
+    out.clear();
     if (!m_initialised)
         return false;
     // No devices and a failed enumeration both give an empty list here;
     // either way there is nothing to open.
+    udev* u = udev_new();
     hid_device_info* list = hid_enumerate(0, 0);
-    for (hid_device_info* d = list; d; d = d->next)
-        if (d->path)
-            paths.emplace_back(d->path);
+    for (hid_device_info* d = list; d; d = d->next) {
+        if (!d->path)
+            continue;
+        // hidapi may list one node once per top-level collection, but a node
+        // is one interface here.
+        const std::string path = d->path;
+        if (std::any_of(out.begin(), out.end(), [&](const HidInterface& i) { return i.path == path; }))
+            continue;
+        out.push_back({path, d->vendor_id, d->product_id, UsbPathOf(u, path), Narrow(d->serial_number)});
+    }
     hid_free_enumeration(list);
-    // Sorted so that positions are stable; hidapi may list one node once per
-    // top-level collection, but a node is one interface here.
-    std::sort(paths.begin(), paths.end());
-    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    if (u)
+        udev_unref(u);
+    std::sort(out.begin(), out.end(), [](const HidInterface& a, const HidInterface& b) { return PathLess(a.path, b.path); });
     return true;
 }
 
-std::unique_ptr<HidDevice> LinuxHidBus::open(const std::string& path)
+std::unique_ptr<HidDevice> LinuxHidBus::open(const std::string& path, int* error)
 {
+    if (error)
+        *error = 0;
     if (!m_initialised)
         return nullptr;
     hid_device* dev = hid_open_path(path.c_str());
-    if (!dev)
+    if (!dev) {
+        if (error) {
+            // hidapi keeps only a text; the open itself tells the error.
+            const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            *error = fd < 0 ? errno : EIO;
+            if (fd >= 0)
+                ::close(fd);
+        }
         return nullptr;
+    }
     return std::make_unique<LinuxHidDevice>(dev, path);
 }

@@ -5,8 +5,8 @@ struct udev;
 struct udev_monitor;
 class QSocketNotifier;
 
-// Device events from a udev monitor on the subsystems that stand for USB
-// devices, disks, HID interfaces, network adapters and serial ports. Where no
+// Device events from a udev monitor on the subsystems that can carry the
+// controller: USB devices, HID interfaces and serial ports. Where no
 // udev daemon runs (containers, CI) the monitor listens to the kernel's own
 // events instead. Emits on the window's thread through a QSocketNotifier.
 class UdevDeviceWatcher : public DeviceWatcher {

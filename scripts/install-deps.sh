@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing
-# morvax-tool need. Runs apt-get only when something is missing.
+# morvax-tool need (clang and its runtime libraries for scripts/fuzz.sh).
+# Runs apt-get only when something is missing.
 set -euo pipefail
 
 PACKAGES=(
@@ -9,6 +10,7 @@ PACKAGES=(
   libhidapi-dev libudev-dev
   fonts-liberation
   xvfb xauth imagemagick x11-utils
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -44,6 +44,9 @@ public:
     // Pulls the plug / plugs it back in (in the current mode).
     void unplug();
     void plugIn();
+    // Another USB device leaves the bus (a stick, a network adapter): a
+    // removal event that is not the controller's.
+    void removeOtherDevice() { emit removed(QStringLiteral("usb")); }
 
     // --- COM side (called on the serial peer's thread) ---
     // Takes bytes the tool wrote and returns the bytes to answer with. May

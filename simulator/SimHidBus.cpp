@@ -11,9 +11,10 @@ const std::string OTHER = "sim:other-";
 class SimHidDevice : public HidDevice {
 public:
     // descriptor: null when it cannot be read.
-    SimHidDevice(SimHidBus& bus, const HidAttributes& attributes, const std::vector<std::uint8_t>* descriptor,
-                 bool controller)
-        : m_bus(bus), m_attributes(attributes), m_descriptor(descriptor), m_controller(controller)
+    SimHidDevice(SimHidBus& bus, std::string path, const HidAttributes& attributes,
+                 const std::vector<std::uint8_t>* descriptor, bool controller)
+        : m_bus(bus), m_path(std::move(path)), m_attributes(attributes), m_descriptor(descriptor),
+          m_controller(controller)
     {
         if (m_controller)
             ++m_bus.m_openHandles;
@@ -23,6 +24,9 @@ public:
         if (m_controller)
             --m_bus.m_openHandles;
     }
+
+    std::string path() const override { return m_path; }
+    int lastError() const override { return m_error; }
 
     bool attributes(HidAttributes& out) override
     {
@@ -42,18 +46,33 @@ public:
     bool setFeature(const std::uint8_t* data, std::size_t len) override
     {
         if (!m_controller || !m_bus.m_controller.presentAs(SimController::Mode::Hid))
-            return false;
-        return m_bus.m_controller.hidSetFeature(data, len);
+            return failed(m_controller ? ENODEV : EPIPE);
+        if (const int e = m_bus.m_controller.knobs().setFeatureError)
+            return failed(e);
+        return m_bus.m_controller.hidSetFeature(data, len) || failed(EPIPE);
     }
     bool getFeature(std::uint8_t* data, std::size_t len) override
     {
         if (!m_controller || !m_bus.m_controller.presentAs(SimController::Mode::Hid))
-            return false;
-        return m_bus.m_controller.hidGetFeature(data, len);
+            return failed(m_controller ? ENODEV : EPIPE);
+        if (const int e = m_bus.m_controller.knobs().getFeatureError)
+            return failed(e);
+        // A read-back cut short by the controller leaving the bus fails as a
+        // read on an unplugged hidraw node does.
+        return m_bus.m_controller.hidGetFeature(data, len) ||
+               failed(m_bus.m_controller.presentAs(SimController::Mode::Hid) ? EPIPE : ENODEV);
     }
 
 private:
+    bool failed(int error)
+    {
+        m_error = error;
+        return false;
+    }
+
     SimHidBus& m_bus;
+    std::string m_path;
+    int m_error = 0;
     HidAttributes m_attributes;
     const std::vector<std::uint8_t>* m_descriptor;
     bool m_controller;
@@ -124,40 +143,53 @@ const std::vector<std::uint8_t>& SimHidBus::keyboardDescriptor()
     return d;
 }
 
-bool SimHidBus::interfaces(std::vector<std::string>& paths)
+bool SimHidBus::interfaces(std::vector<HidInterface>& out)
 {
-    paths.clear();
+    out.clear();
     if (m_enumerationFails)
         return false;
-    for (std::size_t i = 0; i < m_others.size(); ++i)
-        paths.push_back(OTHER + std::to_string(i));
+    for (std::size_t i = 0; i < m_others.size(); ++i) {
+        const HidAttributes& a = m_others[i].attributes;
+        out.push_back({OTHER + std::to_string(i), a.vendorId, a.productId, {}, {}});
+    }
     if (m_controller.presentAs(SimController::Mode::Hid)) {
-        paths.push_back(CONTROLLER);
+        const auto& k = m_controller.knobs();
+        out.push_back({CONTROLLER, k.vid, k.pid, {}, {}});
         if (m_twin)
-            paths.push_back(TWIN);
+            out.push_back({TWIN, k.vid, k.pid, {}, {}});
     }
     return true;
 }
 
-std::unique_ptr<HidDevice> SimHidBus::open(const std::string& path)
+std::unique_ptr<HidDevice> SimHidBus::open(const std::string& path, int* error)
 {
+    if (error)
+        *error = 0;
     if (path == CONTROLLER || path == TWIN) {
-        if (!m_controller.presentAs(SimController::Mode::Hid))
-            return nullptr;  // gone since the enumeration
+        if (!m_controller.presentAs(SimController::Mode::Hid)) {
+            if (error)
+                *error = ENOENT;  // gone since the enumeration
+            return nullptr;
+        }
         const auto& k = m_controller.knobs();
         HidAttributes a{k.vid, k.pid, static_cast<std::uint16_t>(path == TWIN ? k.version + 1 : k.version)};
-        return std::make_unique<SimHidDevice>(*this, a, m_controllerDescriptorOk ? &controllerDescriptor() : nullptr,
-                                              true);
+        return std::make_unique<SimHidDevice>(*this, path, a,
+                                              m_controllerDescriptorOk ? &controllerDescriptor() : nullptr, true);
     }
     if (path.rfind(OTHER, 0) == 0) {
         const std::size_t i = std::stoul(path.substr(OTHER.size()));
-        if (i >= m_others.size() || !m_others[i].openable)
+        if (i >= m_others.size() || !m_others[i].openable) {
+            if (error)
+                *error = i >= m_others.size() ? ENOENT : m_others[i].openError;
             return nullptr;
+        }
         const OtherDevice& other = m_others[i];
         const std::vector<std::uint8_t>* descriptor = nullptr;
         if (other.descriptorOk)
             descriptor = other.descriptor.empty() ? &keyboardDescriptor() : &other.descriptor;
-        return std::make_unique<SimHidDevice>(*this, other.attributes, descriptor, false);
+        return std::make_unique<SimHidDevice>(*this, path, other.attributes, descriptor, false);
     }
+    if (error)
+        *error = ENOENT;
     return nullptr;
 }

@@ -2,6 +2,7 @@
 #include "platform/HidBus.h"
 #include <QString>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
@@ -16,10 +17,11 @@ public:
     // Another HID device on the bus.
     struct OtherDevice {
         HidAttributes attributes;
-        bool openable = true;      // false: held exclusively (a keyboard)
+        bool openable = true;      // false: cannot be opened (a keyboard held exclusively, no permission)
         bool descriptorOk = true;  // false: its report descriptor cannot be read
         // Its report descriptor; empty: a boot keyboard's.
         std::vector<std::uint8_t> descriptor;
+        int openError = EACCES;    // the OS error of a refused open
     };
 
     // The controller's report descriptor: a vendor-defined collection with
@@ -42,8 +44,8 @@ public:
     // Number of controller handles open now (to find leaks).
     int openControllerHandles() const { return m_openHandles; }
 
-    bool interfaces(std::vector<std::string>& paths) override;
-    std::unique_ptr<HidDevice> open(const std::string& path) override;
+    bool interfaces(std::vector<HidInterface>& out) override;
+    std::unique_ptr<HidDevice> open(const std::string& path, int* error = nullptr) override;
 
 private:
     friend class SimHidDevice;

@@ -30,6 +30,10 @@ struct SimKnobs {
     // Mode switching: how long the controller is gone from the bus.
     int switchAbsentMs = 600;
 
+    // HID feature reports fail with this OS error (errno); 0: they work.
+    int setFeatureError = 0;
+    int getFeatureError = 0;
+
     // Calibration: how long the read-back blocks, and the answer's byte 1.
     int calibrationMs = 1500;
     std::uint8_t calibrationResult = 0x02;

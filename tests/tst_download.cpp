@@ -4,13 +4,20 @@
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "hid/HidLink.h"
+#include "operations/ImageFile.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QProgressBar>
 #include <QtTest>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 // n lines "L1xxx...\n", each 40 characters and its LF.
@@ -28,6 +35,39 @@ QString Write(DialogFixture& f, const QString& name, const QByteArray& bytes)
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
     return file.fileName();
+}
+
+// Puts at name what kind says: "text" (A, LF, B), "none" (nothing), "fifo",
+// "directory", "/dev/zero link" (a symbolic link to it), "socket" (a Unix
+// socket's name), "64 MiB + 1" (a sparse file one byte over the bound for
+// images), "2 MiB line" (one line of 2 MiB, no LF). Returns the path.
+QString MakeFile(DialogFixture& f, const QString& kind, const QString& name)
+{
+    const QString path = f.dir.filePath(name);
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == "text") {
+        Write(f, name, QByteArray("A\nB", 3));
+    } else if (kind == "fifo") {
+        ::mkfifo(native.constData(), 0600);
+    } else if (kind == "directory") {
+        QDir().mkpath(path);
+    } else if (kind == "/dev/zero link") {
+        QFile::link(QStringLiteral("/dev/zero"), path);
+    } else if (kind == "socket") {
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, native.constData(), sizeof addr.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+        ::close(fd);  // the name stays
+    } else if (kind == "64 MiB + 1") {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.resize(ImageFile::MAX_FILE_BYTES + 1);
+    } else if (kind == "2 MiB line") {
+        Write(f, name, QByteArray(2 * 1024 * 1024, 'x'));
+    }
+    return path;
 }
 
 const QString OK = QStringLiteral("DownLoad Successful!");
@@ -145,9 +185,14 @@ private slots:
         QCOMPARE(openAtMessage, !ok && !refused);
         QCOMPARE(barAtMessage, ok ? 0 : records);
         QCOMPARE(ledAtMessage, LED_RED);
-        // Why a silent controller failed is shown before the box.
-        const QString noAnswer = f.controller().portName() + QStringLiteral(": read: no answer within 0.3 s\r\n");
-        QCOMPARE(logAtMessage, (knobs.silentFromRecord > 0 ? noAnswer : QString()) + logBefore);
+        // Why a silent controller failed, or why the file cannot be read, is
+        // shown before the box.
+        QString reason;
+        if (message.startsWith(QStringLiteral("Can't open")))
+            reason = f.dir.filePath(name) + QStringLiteral(": cannot open: No such file or directory\r\n");
+        if (knobs.silentFromRecord > 0)
+            reason = f.controller().portName() + QStringLiteral(": read: no answer within 0.3 s\r\n");
+        QCOMPARE(logAtMessage, reason + logBefore);
         QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
         QCOMPARE(led->color(), ok ? LED_GREEN : LED_RED);
         QList<int> moves;  // one step a record, then back to 0
@@ -174,42 +219,75 @@ private slots:
     {
         QTest::addColumn<bool>("flash");
         QTest::addColumn<QString>("name");  // empty: the dialog cancelled
+        QTest::addColumn<QString>("file");  // what is at the path (see MakeFile)
         QTest::addColumn<bool>("comMode");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("taken");  // the path is kept in the kind's member
+        QTest::addColumn<bool>("taken");      // the path is kept in the kind's member
+        QTest::addColumn<QString>("logged");  // put in front of the log; %1 the path
+        const QString shown = QStringLiteral("A\r\n\nB\r\n\r\n");
+        const QString cannot = QStringLiteral("Can't open the .mvx file!");
+        const QString none;
         // The name rules themselves are tested in tst_imagecore.
-        QTest::newRow("eeprom fw.eep.mvx") << false << "fw.eep.mvx" << true << QString() << true;
-        QTest::newRow("flash fw.mvx") << true << "fw.mvx" << true << QString() << true;
-        QTest::newRow("flash fw.eep.mvx") << true << "fw.eep.mvx" << true << "Please choose .mvx file!" << false;
-        QTest::newRow("eeprom fw.mvx") << false << "fw.mvx" << true << "Please choose .eep.mvx eeprom file!" << false;
-        QTest::newRow("cancelled") << true << QString() << true << QString() << false;
-        // A name in a folder that does not exist: never written.
-        QTest::newRow("unreadable") << true << "gone/fw.mvx" << true << "Can't open the .mvx file!" << true;
-        QTest::newRow("HID mode: no dialog") << true << "fw.mvx" << false << "Please switch to COM mode!" << false;
+        QTest::newRow("eeprom fw.eep.mvx") << false << "fw.eep.mvx" << "text" << true << none << true << shown;
+        QTest::newRow("flash fw.mvx") << true << "fw.mvx" << "text" << true << none << true << shown;
+        QTest::newRow("flash fw.eep.mvx") << true << "fw.eep.mvx" << "text" << true << "Please choose .mvx file!"
+                                          << false << none;
+        QTest::newRow("eeprom fw.mvx") << false << "fw.mvx" << "text" << true << "Please choose .eep.mvx eeprom file!"
+                                       << false << none;
+        QTest::newRow("cancelled") << true << QString() << "text" << true << none << false << none;
+        QTest::newRow("HID mode: no dialog") << true << "fw.mvx" << "text" << false << "Please switch to COM mode!"
+                                             << false << none;
+        // Refused at once, with the reason in the log; the path is kept, so
+        // a download reports the same.
+        QTest::newRow("unreadable") << true << "gone/fw.mvx" << "none" << true << cannot << true
+                                    << "%1: cannot open: No such file or directory\r\n";
+        QTest::newRow("FIFO") << true << "fw.mvx" << "fifo" << true << cannot << true
+                              << "%1: cannot open: is a FIFO\r\n";
+        QTest::newRow("directory") << true << "fw.mvx" << "directory" << true << cannot << true
+                                   << "%1: cannot open: is a directory\r\n";
+        QTest::newRow("device node: /dev/zero through a symlink")
+            << true << "fw.mvx" << "/dev/zero link" << true << cannot << true << "%1: cannot open: is a device\r\n";
+        QTest::newRow("socket") << true << "fw.mvx" << "socket" << true << cannot << true
+                                << "%1: cannot open: is a socket\r\n";
+        QTest::newRow("64 MiB and 1 byte")
+            << false << "fw.eep.mvx" << "64 MiB + 1" << true << "Can't open the .eep.mvx file!" << true
+            << "%1: cannot open: is 67108865 bytes, more than the 64 MiB an image may have\r\n";
+        // Shown cut: the first 1000 characters of the line, and the first
+        // 1 MiB of the file.
+        QTest::newRow("2 MiB in one line") << true << "fw.mvx" << "2 MiB line" << true << none << true
+                                           << QString(1000, u'x') +
+                                                  " ...\r\n... (1048576 more bytes not shown)\r\n\r\n";
     }
     void open()
     {
         QFETCH(bool, flash);
         QFETCH(QString, name);
+        QFETCH(QString, file);
         QFETCH(bool, comMode);
         QFETCH(QString, message);
         QFETCH(bool, taken);
+        QFETCH(QString, logged);
         DialogFixture f;
         f.open();
         g_bComMode = comMode ? 1 : 0;
-        const QString path = name.isEmpty() ? QString() : Write(f, name, QByteArray("A\nB", 3));
+        const QString path = name.isEmpty() ? QString() : MakeFile(f, file, name);
         f.dlg->m_strLog = QStringLiteral("old\r\n");
         f.dlg->UpdateData(false);
         CLedCtrl* led = flash ? f.dlg->m_ledFlash : f.dlg->m_ledEeprom;
         f.dlg->SetLight(led, LED_GREEN);
         f.prompts.files << path;
+        QString logAtMessage;
+        f.prompts.onMessage = [&](const QString&) { logAtMessage = f.shownLog(); };
         flash ? f.dlg->OnFlashOpen() : f.dlg->OnEepromOpen();
         QCOMPARE(f.prompts.filters, comMode ? QStringList{QStringLiteral("FILE(*.*) (*)")} : QStringList());
         QCOMPARE(f.prompts.messages, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile, taken ? path : QString());
-        const QString shown = taken && message.isEmpty() ? QStringLiteral("A\r\n\nB\r\n\r\n") : QString();
-        QCOMPARE(f.dlg->m_strLog, shown + QStringLiteral("old\r\n"));
-        QCOMPARE(f.shownLog().left(3), (shown + QStringLiteral("old")).left(3));  // the controls were reloaded
+        const QString expected = (logged.contains(u'%') ? logged.arg(path) : logged) + QStringLiteral("old\r\n");
+        QCOMPARE(f.dlg->m_strLog, expected);
+        QCOMPARE(f.shownLog().left(3), expected.left(3));  // the controls were reloaded
+        // A reason is on screen while the box is up.
+        if (taken && !message.isEmpty())
+            QCOMPARE(logAtMessage, expected);
         // A refusal before a file is taken leaves the light; else it goes dark red.
         QCOMPARE(led->color(), !taken && !message.isEmpty() ? LED_GREEN : LED_RED);
     }
@@ -260,16 +338,6 @@ private slots:
         QVERIFY(held ? received >= atRecord && received < 227 : received == atRecord);
         QCOMPARE(f.shownLog(),
                  QStringLiteral("Download cancelled at record %1 of 227\r\n").arg(received) + logBefore);
-    }
-
-    void hugeFileIsShownInPart()
-    {
-        DialogFixture f;
-        f.open();
-        f.prompts.files << Write(f, "big.mvx", Lines(256 * 1024));  // 10.5 MB
-        f.dlg->OnFlashOpen();
-        QVERIFY(f.dlg->m_strLog.size() < 2 * 1024 * 1024);
-        QVERIFY(f.dlg->m_strLog.contains(QStringLiteral("more bytes not shown")));
     }
 };
 

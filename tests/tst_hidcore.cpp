@@ -164,12 +164,32 @@ private slots:
     void linuxBusOnThisMachine()
     {
         LinuxHidBus bus;
-        std::vector<std::string> paths{"stale"};
-        QVERIFY(bus.interfaces(paths));
-        QVERIFY(!bus.open("/dev/hidraw-not-there"));
+        std::vector<HidInterface> list(1);  // a stale entry the call must clear
+        QVERIFY(bus.interfaces(list));
+        int error = 0;
+        QVERIFY(!bus.open("/dev/hidraw-not-there", &error));
+        QCOMPARE(error, ENOENT);
         if (!QDir(QStringLiteral("/dev")).entryList({QStringLiteral("hidraw*")}, QDir::System).isEmpty())
             QSKIP("this machine has HID devices");
-        QVERIFY(paths.empty());
+        QVERIFY(list.empty());
+    }
+
+    void kernelOrderOfNodes_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("less");
+        QTest::newRow("2 before 10") << "/dev/hidraw2" << "/dev/hidraw10" << true;
+        QTest::newRow("10 after 9") << "/dev/hidraw10" << "/dev/hidraw9" << false;
+        QTest::newRow("same") << "/dev/hidraw3" << "/dev/hidraw3" << false;
+        QTest::newRow("other stem by text") << "/dev/hidrawx10" << "/dev/hidraw2" << false;
+        QTest::newRow("no number by text") << "/dev/hidraw" << "/dev/hidraw0" << true;
+    }
+    void kernelOrderOfNodes()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QTEST(LinuxHidBus::PathLess(a.toStdString(), b.toStdString()), "less");
     }
 };
 

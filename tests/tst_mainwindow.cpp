@@ -5,8 +5,11 @@
 #include "resources/DialogTemplate.h"
 #include "resources/Resources.h"
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QtTest>
+#include <sys/stat.h>
 
 // The main window as it opens, its data exchange and its message log, with
 // no controller attached.
@@ -31,17 +34,28 @@ private slots:
     void startUpState_data()
     {
         QTest::addColumn<QByteArray>("configIni");  // null: no file
+        QTest::addColumn<QString>("other");         // or a FIFO or a directory by that name
         QTest::addColumn<QString>("vid");
         QTest::addColumn<QString>("pid");
-        QTest::newRow("Config.ini") << QByteArray("[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n") << "2f5a" << "0107";
-        QTest::newRow("no Config.ini: empty") << QByteArray() << "" << "";
+        QTest::newRow("Config.ini") << QByteArray("[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n") << "" << "2f5a" << "0107";
+        QTest::newRow("no Config.ini: empty") << QByteArray() << "" << "" << "";
+        // Taken as no file, at once (a FIFO without a writer would otherwise
+        // hold the start-up for ever).
+        QTest::newRow("Config.ini a FIFO: empty") << QByteArray() << "fifo" << "" << "";
+        QTest::newRow("Config.ini a directory: empty") << QByteArray() << "directory" << "" << "";
     }
     void startUpState()
     {
         QFETCH(QByteArray, configIni);
+        QFETCH(QString, other);
         QFETCH(QString, vid);
         QFETCH(QString, pid);
         DialogFixture f(absent, configIni.isNull() ? nullptr : configIni.constData());
+        const QString ini = f.dir.filePath(QStringLiteral("Config.ini"));
+        if (other == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
+        else if (other == "directory")
+            QVERIFY(QDir().mkdir(ini));
         f.open();
         for (CLedCtrl* led : {f.dlg->m_ledHid, f.dlg->m_ledCom, f.dlg->m_ledEeprom, f.dlg->m_ledFlash})
             QCOMPARE(CentrePixel(led), QColor(150, 0, 0));  // dark red body

@@ -4,6 +4,8 @@
 #include "controls/ModeSwatch.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -92,29 +94,76 @@ private slots:
         }
     }
 
-    void baudChoiceLogsAndSetsNextOpen_data()
+    void baudRateAppliesOnlyOnAChoice_data()
     {
+        // How the user acts on the baud list; the entry that gets applied,
+        // -1 for none. With the port the list starts on 460800 (index 6),
+        // without it on no entry.
         QTest::addColumn<bool>("present");
-        QTest::addColumn<int>("index");
-        QTest::newRow("38400 with the port") << true << 1;
-        QTest::newRow("9600 without a port") << false << 0;
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("applied");
+        QTest::newRow("38400 clicked in the opened list") << true << "click 1" << 1;
+        QTest::newRow("9600 picked with the keys, no port") << false << "keys 0" << 0;
+        QTest::newRow("Up on the closed list") << true << "Up" << 5;
+        QTest::newRow("Down on the closed list, no port") << false << "Down" << 0;
+        QTest::newRow("9600 typed, focus lost") << true << "type 9600, leave" << -1;
+        QTest::newRow("9600 typed, Enter") << true << "type 9600, Enter" << -1;
+        QTest::newRow("11 typed, Enter, no port") << false << "type 11, Enter" << -1;
     }
-    void baudChoiceLogsAndSetsNextOpen()
+    void baudRateAppliesOnlyOnAChoice()
     {
         QFETCH(bool, present);
-        QFETCH(int, index);
+        QFETCH(QString, action);
+        QFETCH(int, applied);
         DialogFixture f(KnobsIn(SimKnobs::Mode::Com, present));
         f.open();
+        QComboBox* cb = f.dlg->m_cbBaud;
         const QString before = f.dlg->m_strLog;
-        f.dlg->m_cbBaud->setCurrentIndex(index);
-        emit f.dlg->m_cbBaud->activated(index);
-        const QString expected = QStringLiteral("Com is: ") + f.controller().portName() +
-                                 QStringLiteral("\r\n\r\nBaud is: ") + f.dlg->m_cbBaud->itemText(index) +
-                                 QStringLiteral("bps\r\n\r\n") + before;
+        const int lightBefore = LightState(f.dlg->m_ledCom);
+        QApplication::setActiveWindow(f.dlg.get());
+        cb->setFocus();
+        const QStringList words = action.split(u' ');
+        if (words[0] == "click" || words[0] == "keys") {
+            const int row = words[1].toInt();
+            cb->showPopup();
+            QAbstractItemView* view = cb->view();
+            if (words[0] == "click") {
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                  view->visualRect(view->model()->index(row, 0)).center());
+            } else {
+                view->setCurrentIndex(view->model()->index(3, 0));
+                for (int i = 3; i > row; --i)
+                    QTest::keyClick(view, Qt::Key_Up);
+                QTest::keyClick(view, Qt::Key_Return);
+            }
+            QVERIFY(!view->isVisible());
+        } else if (words[0] == "type") {
+            cb->lineEdit()->selectAll();  // typing replaces what the field shows
+            QTest::keyClicks(cb, words[1].chopped(1));
+            QCOMPARE(cb->currentText().left(2), words[1].left(2));
+            if (words[2] == "leave")
+                f.dlg->m_editComPort->setFocus();
+            else
+                QTest::keyClick(cb, Qt::Key_Return);
+        } else {
+            QTest::keyClick(cb, words[0] == "Up" ? Qt::Key_Up : Qt::Key_Down);
+        }
+
+        if (applied < 0) {
+            QCOMPARE(f.dlg->m_strLog, before);
+            QCOMPARE(QString::fromLatin1(f.dlg->m_transport->g_pszCommDef),
+                     QStringLiteral("baud=460800 parity=N data=8 stop=2"));
+            QCOMPARE(LightState(f.dlg->m_ledCom), lightBefore);
+            return;
+        }
+        QCOMPARE(cb->currentIndex(), applied);
+        const QString port = present ? f.controller().portName() : QString();
+        const QString expected = QStringLiteral("Com is: ") + port + QStringLiteral("\r\n\r\nBaud is: ") +
+                                 cb->itemText(applied) + QStringLiteral("bps\r\n\r\n") + before;
         QCOMPARE(f.dlg->m_strLog, expected);
         QCOMPARE(f.shownLog(), expected);
         QCOMPARE(QString::fromLatin1(f.dlg->m_transport->g_pszCommDef),
-                 QStringLiteral("baud=%1 parity=N data=8 stop=2").arg(f.dlg->m_cbBaud->itemText(index)));
+                 QStringLiteral("baud=%1 parity=N data=8 stop=2").arg(cb->itemText(applied)));
         QCOMPARE(LightState(f.dlg->m_ledCom), 1);
     }
 };

@@ -45,7 +45,7 @@ private slots:
         QTest::newRow("arrival, HID device found") << int(InHid) << true << HID_MODE << true << false << false;
         QTest::newRow("arrival, USB serial port found") << int(InCom) << true << COM_MODE << false << true << true;
         QTest::newRow("arrival, nothing found") << int(Absent) << true << NO_PORT << false << false << false;
-        QTest::newRow("removal") << int(InCom) << false << NO_MODE << false << false << true;
+        QTest::newRow("removal after the controller left") << int(Absent) << false << NO_MODE << false << false << true;
     }
     void deviceEventOutcomes()
     {
@@ -190,7 +190,7 @@ private slots:
         ManualClock clock;
         SerialTransport closed(clock);
         QCOMPARE(ModeSwitch::toHid(closed, clock), -1);
-        QVERIFY(!ModeSwitch::toCom(refusing, clock));
+        QVERIFY(!ModeSwitch::toCom(refusing, clock).ok());
         QCOMPARE(clock.sleptMs(), 0);
     }
 
@@ -200,7 +200,7 @@ private slots:
         QTest::addColumn<bool>("lastArrives");
         QTest::newRow("HID controller, arrival last") << int(InHid) << true;
         QTest::newRow("serial controller, arrival last") << int(InCom) << true;
-        QTest::newRow("HID controller, removal last") << int(InHid) << false;
+        QTest::newRow("no controller, removal last") << int(Absent) << false;
     }
     void eventStormEndsWithTheLastEvent()
     {

@@ -1,0 +1,177 @@
+// The status-report parser on any byte stream, cut into reads in any way.
+//
+// Input: one byte that picks how the stream is cut into reads, then the
+// stream. Properties:
+// - the reports are the "$" lines the line rules give (CR ends a line, LF and
+//   NUL are dropped, a line starts only at "$", "X" or "Y", a line keeps its
+//   first 799 characters), one report each, in order;
+// - every report is "$ " and six fields of a sign, five digits and " ,";
+// - a line that gives all six numbers reports their low 8 bits as signed
+//   values; fields 2 to 5 do not depend on how the stream was cut into reads;
+// - the parser's indexes stay in range and it reads exactly what arrived.
+#include "FuzzCheck.h"
+#include "operations/StatusReportParser.h"
+#include "platform/Clock.h"
+#include "serial/SerialTransport.h"
+#include <QString>
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+class NoClock : public Clock {
+public:
+    std::int64_t wallSeconds() const override { return 0; }
+    std::int64_t nowMs() const override { return 0; }
+    void sleepMs(int) override {}
+    void pump() override {}
+    void schedule(int, std::function<void()>) override {}
+};
+
+constexpr std::size_t RING = SerialTransport::RING_SIZE;
+
+// The "$" lines of a stream by the line rules, each as the parser keeps it.
+std::vector<std::string> DollarLines(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = static_cast<char>(data[i]);
+        if (c == '\r') {
+            if (!line.empty() && line[0] == '$')
+                lines.push_back(line);
+            line.clear();
+        } else if (c == '\n' || c == '\0') {
+            continue;
+        } else if (line.empty() && c != '$' && c != 'X' && c != 'Y') {
+            continue;
+        } else if (line.size() < std::size_t(StatusReportParser::LINE_CAP)) {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+// The six numbers of a line that gives them all ("$", then six integers of at
+// most nine digits separated by commas, blanks allowed around them), or none.
+std::optional<std::vector<int>> SixNumbers(const std::string& line)
+{
+    std::size_t i = 1;
+    auto blanks = [&] {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\v' || line[i] == '\f'))
+            ++i;
+    };
+    std::vector<int> values;
+    for (int n = 0; n < 6; ++n) {
+        blanks();
+        if (n > 0) {
+            if (i >= line.size() || line[i] != ',')
+                return std::nullopt;
+            ++i;
+            blanks();
+        }
+        bool negative = false;
+        if (i < line.size() && (line[i] == '+' || line[i] == '-'))
+            negative = line[i++] == '-';
+        const std::size_t first = i;
+        long long v = 0;
+        while (i < line.size() && line[i] >= '0' && line[i] <= '9' && i - first < 10)
+            v = v * 10 + (line[i++] - '0');
+        if (i == first || i - first > 9)
+            return std::nullopt;
+        values.push_back(int(negative ? -v : v));
+    }
+    return values;
+}
+
+// One field as a report shows it: the low 8 bits as a signed value.
+std::string Field(int v)
+{
+    const int w = static_cast<std::int8_t>(static_cast<std::uint8_t>(v & 0xFF));
+    const int m = w < 0 ? -w : w;
+    std::string digits = std::to_string(m);
+    return std::string(1, w < 0 ? '-' : '+') + std::string(5 - digits.size(), '0') + digits + " ,";
+}
+
+bool WellFormed(const QString& report)
+{
+    // "$ " and six times: sign, five digits, " ,".
+    if (report.size() != 2 + 6 * 8 || !report.startsWith(QLatin1String("$ ")))
+        return false;
+    for (int f = 0; f < 6; ++f) {
+        const QString field = report.mid(2 + 8 * f, 8);
+        if (field[0] != u'+' && field[0] != u'-')
+            return false;
+        for (int d = 1; d <= 5; ++d)
+            if (!field[d].isDigit())
+                return false;
+        if (field.mid(6) != QLatin1String(" ,"))
+            return false;
+    }
+    return true;
+}
+
+// Feeds the stream to a fresh parser in reads of the sizes cut() gives.
+template <typename Cut>
+std::vector<QString> Parse(SerialTransport& t, const std::uint8_t* data, std::size_t size, Cut cut)
+{
+    t.g_rxHead = 0;
+    StatusReportParser parser;
+    std::vector<QString> reports;
+    std::size_t done = 0;
+    while (done < size) {
+        // A read never brings more than the ring holds unread.
+        const std::size_t n = std::min({cut(), size - done, RING - 1});
+        for (std::size_t i = 0; i < n; ++i) {
+            t.g_rxRing[t.g_rxHead] = data[done + i];
+            t.g_rxHead = int((t.g_rxHead + 1) % RING);
+        }
+        done += n;
+        parser.ParseStatusReports(t, [&](const QString& r) { reports.push_back(r); });
+        FUZZ_CHECK(parser.g_rxTail == t.g_rxHead);
+        FUZZ_CHECK(parser.g_lineLen >= 0 && parser.g_lineLen <= StatusReportParser::LINE_CAP);
+    }
+    return reports;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const unsigned pattern = data[0];
+    ++data;
+    --size;
+
+    static NoClock clock;
+    static auto transport = std::make_unique<SerialTransport>(clock);
+    const std::vector<std::string> lines = DollarLines(data, size);
+
+    // All at once (as far as the ring allows), and in small reads of 1 to 16
+    // bytes in a pattern the first byte picks.
+    const std::vector<QString> whole = Parse(*transport, data, size, [] { return RING - 1; });
+    unsigned step = pattern;
+    const std::vector<QString> pieces = Parse(*transport, data, size, [&] {
+        step = step * 1103515245u + 12345u;
+        return std::size_t(1 + (step >> 16) % 16);
+    });
+
+    FUZZ_CHECK(whole.size() == lines.size());
+    FUZZ_CHECK(pieces.size() == lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        FUZZ_CHECK(WellFormed(whole[i]));
+        FUZZ_CHECK(WellFormed(pieces[i]));
+        FUZZ_CHECK(whole[i].mid(10, 32) == pieces[i].mid(10, 32));  // fields 2 to 5
+        if (const auto values = SixNumbers(lines[i])) {
+            std::string expected = "$ ";
+            for (int v : *values)
+                expected += Field(v);
+            FUZZ_CHECK(whole[i] == QString::fromLatin1(expected));
+            FUZZ_CHECK(pieces[i] == whole[i]);
+        }
+    }
+    return 0;
+}
