@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <algorithm>
 
+namespace {
+const char* const NOT_FOUND = "Could not find the specified HID device!";
+} // namespace
+
 CommandSession::CommandSession(const Invocation& inv, const Platform& platform, Output& out, const QString& vid,
                                const QString& pid)
     : m_inv(inv), m_platform(platform), m_out(out), m_transport(*platform.clock), m_hid(*platform.hidBus, *this, *this)
@@ -108,6 +112,42 @@ bool CommandSession::pickPort(Controllers::ComPort& port, int& exit, const QStri
     return false;
 }
 
+bool CommandSession::pickHid(Controllers::HidController& picked, int& exit)
+{
+    const std::vector<Controllers::HidController> all =
+        Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid);
+    const std::vector<Controllers::HidController> found = Controllers::Select(all, m_inv.usbPath, m_inv.serial);
+    if (found.size() == 1) {
+        picked = found.front();
+        m_hid.acceptInterface = [picked](const HidInterface& i) { return Controllers::BelongsTo(i, picked); };
+        return true;
+    }
+    if (found.empty()) {
+        exit = m_out.result(EXIT_NO_CONTROLLER, QString::fromLatin1(NOT_FOUND),
+                            all.empty() ? QStringLiteral("no HID device with VID %1 and PID %2").arg(m_strVid, m_strPid)
+                                        : QStringLiteral("no controller in HID mode matches --usb-path/--serial"));
+        return false;
+    }
+    QStringList names;
+    for (const Controllers::HidController& c : found)
+        names << Controllers::Describe(c);
+    exit = m_out.result(EXIT_NO_CONTROLLER,
+                        QStringLiteral("%1 controllers in HID mode; pick one with --usb-path or --serial")
+                            .arg(found.size()),
+                        names.join(QStringLiteral("; ")));
+    return false;
+}
+
+void CommandSession::keepTo(const QString& usbPath)
+{
+    if (usbPath.isEmpty())
+        m_hid.acceptInterface = nullptr;
+    else
+        m_hid.acceptInterface = [usbPath](const HidInterface& i) {
+            return QString::fromStdString(i.usbPath) == usbPath;
+        };
+}
+
 bool CommandSession::openHid()
 {
     const bool found = m_hid.OpenHidDevice();
@@ -115,12 +155,29 @@ bool CommandSession::openHid()
     return found;
 }
 
-bool CommandSession::waitBackInHid(std::int64_t startMs, QString& where)
+int CommandSession::hidNotFound()
+{
+    // The controller is listed but would not open (closed to this user).
+    const DeviceOutcome& why = m_hid.failure();
+    if (!why.ok())
+        m_out.log(why.line());
+    m_out.log(QString::fromLatin1(NOT_FOUND));
+    return m_out.result(why.ok() ? EXIT_NO_CONTROLLER : ExitStatusOf(why), QString::fromLatin1(NOT_FOUND),
+                        why.ok() ? QStringLiteral("the controller went away") : why.line());
+}
+
+bool CommandSession::waitBackInHid(std::int64_t startMs, const QString& usbPath, QString& where)
 {
     Clock& clock = *m_platform.clock;
+    keepTo(usbPath);
     while (clock.nowMs() - startMs < SWITCH_BACK_MS && !StopSignal::Received()) {
-        if (openHid()) {
-            where = QStringLiteral("version %1").arg(m_strVersion);
+        // Enumeration first: opening is for the one that is there.
+        if (!Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid), usbPath, {})
+                 .empty() &&
+            openHid()) {
+            where = m_hid.m_hHid->path().empty() ? QStringLiteral("version %1").arg(m_strVersion)
+                                                 : QStringLiteral("%1, version %2")
+                                                       .arg(QString::fromStdString(m_hid.m_hHid->path()), m_strVersion);
             m_hid.CloseHidDevice(m_hid.m_hHid);
             flushLog();
             return true;
@@ -147,23 +204,31 @@ bool CommandSession::waitBackInCom(std::int64_t startMs, const QString& usbPath,
 int CommandSession::list()
 {
     int found = 0;
+    auto orDash = [](const QString& s) { return s.isEmpty() ? QStringLiteral("-") : s; };
     for (const Controllers::ComPort& p : Controllers::ComPorts(*m_platform.portMap)) {
         ++found;
         m_out.event(QStringLiteral("controller"), {{QStringLiteral("mode"), QStringLiteral("com")},
                                                    {QStringLiteral("port"), p.port},
                                                    {QStringLiteral("usbPath"), p.usbPath},
                                                    {QStringLiteral("serial"), p.serial}});
-        m_out.note(QStringLiteral("COM  %1  usb %2  serial %3")
-                       .arg(p.port, p.usbPath.isEmpty() ? QStringLiteral("-") : p.usbPath,
-                            p.serial.isEmpty() ? QStringLiteral("-") : p.serial));
+        m_out.note(QStringLiteral("COM  %1  usb %2  serial %3").arg(p.port, orDash(p.usbPath), orDash(p.serial)));
     }
-    if (!m_strVid.isEmpty() && !m_strPid.isEmpty() && openHid()) {
-        ++found;
-        m_out.event(QStringLiteral("controller"),
-                    {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("version"), m_strVersion}});
-        m_out.note(QStringLiteral("HID  version %1").arg(m_strVersion));
-        m_hid.CloseHidDevice(m_hid.m_hHid);
-        flushLog();
+    if (!m_strVid.isEmpty() && !m_strPid.isEmpty()) {
+        for (const Controllers::HidController& c :
+             Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid, true)) {
+            ++found;
+            m_out.event(QStringLiteral("controller"), {{QStringLiteral("mode"), QStringLiteral("hid")},
+                                                       {QStringLiteral("path"), c.path},
+                                                       {QStringLiteral("usbPath"), c.usbPath},
+                                                       {QStringLiteral("serial"), c.serial},
+                                                       {QStringLiteral("version"), c.version},
+                                                       {QStringLiteral("error"), c.error}});
+            m_out.note(QStringLiteral("HID  %1  usb %2  serial %3  %4")
+                           .arg(c.path, orDash(c.usbPath), orDash(c.serial),
+                                c.error.isEmpty() ? QStringLiteral("version ") + c.version : c.error));
+        }
+    } else {
+        m_out.note(QStringLiteral("(no VID/PID: controllers in HID mode are not looked for)"));
     }
     if (found == 0)
         return m_out.result(EXIT_NO_CONTROLLER, QStringLiteral("No controller found"));

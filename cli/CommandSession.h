@@ -50,12 +50,22 @@ private:
     bool pickPort(Controllers::ComPort& port, int& exit, const QString& notInComMode);
     // True when VID and PID are known; else prints the usage error.
     bool haveIds(int& exit);
-    // The controller opened over HID into m_hid.m_hHid.
+    // The controller a HID command uses: the one with the IDs (as --usb-path
+    // and --serial pick), to which the HID link then keeps. False with exit
+    // set, after the result was printed, when there is none or there are
+    // several.
+    bool pickHid(Controllers::HidController& picked, int& exit);
+    // The HID link looks only at the USB device at usbPath (at every device
+    // when empty).
+    void keepTo(const QString& usbPath);
+    // The controller opened over HID into m_hid.m_hHid, its log lines sent.
     bool openHid();
-    // After a switch: waits until the controller is back in the wanted mode,
-    // at most until SWITCH_BACK_MS after startMs (clock time); where says
-    // where it was found.
-    bool waitBackInHid(std::int64_t startMs, QString& where);
+    // The result for a controller that could not be opened over HID.
+    int hidNotFound();
+    // After a switch: waits until the controller at usbPath (any when empty)
+    // is back in the wanted mode, at most until SWITCH_BACK_MS after startMs
+    // (clock time); where says where it was found.
+    bool waitBackInHid(std::int64_t startMs, const QString& usbPath, QString& where);
     bool waitBackInCom(std::int64_t startMs, const QString& usbPath, QString& where);
     // The exit status and message for a stop signal that came.
     int stopped(const QString& message);

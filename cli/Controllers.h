@@ -2,6 +2,8 @@
 #include <QString>
 #include <vector>
 
+class HidBus;
+struct HidInterface;
 class SerialPortMap;
 
 // The controllers the command line can pick from, and how it picks one.
@@ -31,5 +33,28 @@ QString ResolvePort(const QString& given);
 
 // "ttyACM0 (usb 1-1.2, serial MVX0001)" for messages.
 QString Describe(const ComPort& port);
+
+// A controller in HID mode: the HID interfaces with its VID and PID that
+// belong to one USB device (one when the USB path is unknown).
+struct HidController {
+    QString path;     // its first interface, such as /dev/hidraw3
+    QString usbPath;  // empty when unknown
+    QString serial;   // empty when unknown
+    QString version;  // "0x213"; empty when not read or the device cannot be opened
+    QString error;    // why it cannot be opened, when it cannot
+};
+
+// The controllers with the IDs vid and pid (four hex digits each) on the
+// bus, in its order. With versions, each is opened for its version.
+std::vector<HidController> HidControllers(HidBus& bus, const QString& vid, const QString& pid,
+                                          bool versions = false);
+
+std::vector<HidController> Select(const std::vector<HidController>& controllers, const QString& usbPath,
+                                  const QString& serial);
+
+// True when interface belongs to controller.
+bool BelongsTo(const HidInterface& interface, const HidController& controller);
+
+QString Describe(const HidController& controller);
 
 } // namespace Controllers

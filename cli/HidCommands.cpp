@@ -8,37 +8,39 @@
 #include "operations/ModeSwitch.h"
 #include "platform/Clock.h"
 
-namespace {
-const char* const NOT_FOUND = "Could not find the specified HID device!";
-} // namespace
-
 int CommandSession::info()
 {
     int exit = 0;
-    if (!haveIds(exit))
+    Controllers::HidController picked;
+    if (!haveIds(exit) || !pickHid(picked, exit))
         return exit;
+    m_out.start(m_inv.command, {{QStringLiteral("path"), picked.path}});
     if (!openHid())
-        return m_out.result(EXIT_NO_CONTROLLER, QString::fromLatin1(NOT_FOUND),
-                            QStringLiteral("no HID device with VID %1 and PID %2").arg(m_strVid, m_strPid));
+        return hidNotFound();
     const QString version = m_strVersion;
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
     return m_out.result(EXIT_OK, QStringLiteral("version %1").arg(version), QString(),
-                        {{QStringLiteral("version"), version}});
+                        {{QStringLiteral("version"), version},
+                         {QStringLiteral("path"), picked.path},
+                         {QStringLiteral("usbPath"), picked.usbPath},
+                         {QStringLiteral("serial"), picked.serial}});
 }
 
 int CommandSession::calibrate()
 {
     int exit = 0;
-    if (!haveIds(exit))
+    Controllers::HidController picked;
+    if (!haveIds(exit) || !pickHid(picked, exit))
         return exit;
-    m_out.start(m_inv.command, {});
+    m_out.start(m_inv.command, {{QStringLiteral("path"), picked.path}});
     if (!openHid())
-        return m_out.result(EXIT_NO_CONTROLLER, QString::fromLatin1(NOT_FOUND),
-                            QStringLiteral("no HID device with VID %1 and PID %2").arg(m_strVid, m_strPid));
+        return hidNotFound();
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid.m_hHid);
+    const DeviceOutcome& failure = calibration.failure();
     QString message = QStringLiteral("HID calibrate failed1!");
+    QString reason = failure.line();
     int status = EXIT_REFUSED;
     switch (outcome) {
     case Calibration::Outcome::Succeeded:
@@ -48,25 +50,23 @@ int CommandSession::calibrate()
     case Calibration::Outcome::TimedOut:
     case Calibration::Outcome::ReadFailed:
         // The device failed rather than answered: its failure says how.
-        status = calibration.failure().ok() ? EXIT_REFUSED : ExitStatusOf(calibration.failure());
+        status = failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
         break;
     case Calibration::Outcome::WrongAnswer:
-    case Calibration::Outcome::TooQuick:
-        break;
-    }
-    // As the window's log has them: why, then the message.
-    if (!calibration.failure().ok())
-        Log(calibration.failure().line() + QStringLiteral("\r\n"));
-    Log(message + QStringLiteral("\r\n"));
-    m_hid.CloseHidDevice(m_hid.m_hHid);
-    flushLog();
-    QString reason = calibration.failure().line();
-    if (outcome == Calibration::Outcome::WrongAnswer)
         reason = QStringLiteral("the controller answered %1 %2")
                      .arg(calibration.report()[0], 2, 16, QLatin1Char('0'))
                      .arg(calibration.report()[1], 2, 16, QLatin1Char('0'));
-    else if (outcome == Calibration::Outcome::TooQuick)
+        break;
+    case Calibration::Outcome::TooQuick:
         reason = QStringLiteral("the answer came within the same second");
+        break;
+    }
+    // As the window's log has them: why, then the message, then the close.
+    if (!failure.ok())
+        Log(failure.line() + QStringLiteral("\r\n"));
+    Log(message + QStringLiteral("\r\n"));
+    m_hid.CloseHidDevice(m_hid.m_hHid);
+    flushLog();
     return m_out.result(status, message, reason);
 }
 
@@ -75,14 +75,20 @@ int CommandSession::switchToCom()
     int exit = 0;
     if (!haveIds(exit))
         return exit;
-    if (!openHid()) {
-        if (!Controllers::Select(Controllers::ComPorts(*m_platform.portMap), m_inv.usbPath, m_inv.serial).empty())
-            return m_out.result(EXIT_OK, QStringLiteral("Already Open COM!"), QString(),
-                                {{QStringLiteral("mode"), QStringLiteral("com")}});
-        return m_out.result(EXIT_NO_CONTROLLER, QString::fromLatin1(NOT_FOUND),
-                            QStringLiteral("no HID device with VID %1 and PID %2").arg(m_strVid, m_strPid));
+    if (Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid), m_inv.usbPath,
+                            m_inv.serial)
+            .empty() &&
+        !Controllers::Select(Controllers::ComPorts(*m_platform.portMap), m_inv.usbPath, m_inv.serial).empty()) {
+        // Already where it was asked to go.
+        return m_out.result(EXIT_OK, QStringLiteral("Already Open COM!"), QString(),
+                            {{QStringLiteral("mode"), QStringLiteral("com")}});
     }
-    m_out.start(m_inv.command, {{QStringLiteral("mode"), QStringLiteral("com")}});
+    Controllers::HidController picked;
+    if (!pickHid(picked, exit))
+        return exit;
+    m_out.start(m_inv.command, {{QStringLiteral("mode"), QStringLiteral("com")}, {QStringLiteral("path"), picked.path}});
+    if (!openHid())
+        return hidNotFound();
     const std::int64_t start = m_platform.clock->nowMs();
     const DeviceOutcome sent = ModeSwitch::toCom(*m_hid.m_hHid, *m_platform.clock);
     if (!sent.ok())
@@ -92,7 +98,7 @@ int CommandSession::switchToCom()
     if (!sent.ok())
         return m_out.result(ExitStatusOf(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
     QString where;
-    if (waitBackInCom(start, QString(), where))
+    if (waitBackInCom(start, picked.usbPath, where))
         return m_out.result(EXIT_OK, QStringLiteral("In COM mode at %1").arg(where), QString(),
                             {{QStringLiteral("mode"), QStringLiteral("com")}, {QStringLiteral("port"), where}});
     if (StopSignal::Received())

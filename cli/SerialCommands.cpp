@@ -11,20 +11,11 @@
 #include "operations/StatusReportParser.h"
 #include "platform/Clock.h"
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
 bool StopAsked() { return StopSignal::Received() != 0; }
 
-// Why an image file cannot be read, in the system's words.
-QString FileReason(const QString& path)
-{
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1: cannot read it").arg(path);
-    return QStringLiteral("%1: %2").arg(path, f.errorString());
-}
 } // namespace
 
 int CommandSession::download(ImageFile::Kind kind)
@@ -38,7 +29,9 @@ int CommandSession::download(ImageFile::Kind kind)
     const ImageTransfer::Outcome loaded = transfer.load(path);
     if (loaded != ImageTransfer::Outcome::Success)
         return m_out.result(EXIT_USAGE, transfer.message(loaded),
-                            loaded == ImageTransfer::Outcome::CannotOpenFile ? FileReason(path) : transfer.text());
+                            loaded == ImageTransfer::Outcome::CannotOpenFile
+                                ? QStringLiteral("%1: %2").arg(path, transfer.image().errorText())
+                                : transfer.text());
     Controllers::ComPort port;
     int exit = 0;
     if (!pickPort(port, exit, QStringLiteral("Please switch to COM mode!")))
@@ -79,8 +72,10 @@ int CommandSession::download(ImageFile::Kind kind)
     Output::Fields more{{QStringLiteral("sent"), transfer.sent()}, {QStringLiteral("seconds"), seconds}};
     QString summary = QStringLiteral("%1 records to %2 in %3 s").arg(total).arg(port.port).arg(seconds, 0, 'f', 2);
     if (kind == ImageFile::Kind::Flash) {
-        // The controller may come back over HID after a flash: where it is now.
+        // The controller may come back over HID after a flash: where it is
+        // now. Only the flashed controller counts, when its place is known.
         QString mode = QStringLiteral("com");
+        keepTo(port.usbPath);
         if (m_strVid.isEmpty() || m_strPid.isEmpty()) {
             mode = QStringLiteral("unknown");
             summary += QStringLiteral("; no VID/PID, so not looked for over HID");
@@ -88,6 +83,8 @@ int CommandSession::download(ImageFile::Kind kind)
             mode = QStringLiteral("hid");
             summary += QStringLiteral("; the controller is in HID mode, version %1").arg(m_strVersion);
         } else {
+            if (!m_hid.failure().ok())
+                m_out.log(m_hid.failure().line());
             summary += QStringLiteral("; the controller stays in COM mode");
         }
         more.push_back({QStringLiteral("mode"), mode});
@@ -134,19 +131,18 @@ int CommandSession::status()
 
 int CommandSession::switchToHid()
 {
-    const std::vector<Controllers::ComPort> ports = Controllers::ComPorts(*m_platform.portMap);
     int exit = 0;
-    if (m_inv.port.isEmpty() && Controllers::Select(ports, m_inv.usbPath, m_inv.serial).empty() &&
-        !m_strVid.isEmpty() && !m_strPid.isEmpty() && openHid()) {
-        // Already where it was asked to go.
-        const QString version = m_strVersion;
-        m_hid.CloseHidDevice(m_hid.m_hHid);
-        flushLog();
-        return m_out.result(EXIT_OK, QStringLiteral("Already Open USBHID!"), QString(),
-                            {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("version"), version}});
-    }
     if (!haveIds(exit))
         return exit;
+    if (m_inv.port.isEmpty() &&
+        Controllers::Select(Controllers::ComPorts(*m_platform.portMap), m_inv.usbPath, m_inv.serial).empty()) {
+        const auto inHid = Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid, true),
+                                               m_inv.usbPath, m_inv.serial);
+        if (!inHid.empty())  // already where it was asked to go
+            return m_out.result(EXIT_OK, QStringLiteral("Already Open USBHID!"), QString(),
+                                {{QStringLiteral("mode"), QStringLiteral("hid")},
+                                 {QStringLiteral("version"), inHid.front().version}});
+    }
     Controllers::ComPort port;
     if (!pickPort(port, exit, QStringLiteral("Please switch to COM mode!")))
         return exit;
@@ -162,8 +158,8 @@ int CommandSession::switchToHid()
         return m_out.result(result.failure.ok() ? EXIT_REFUSED : ExitStatusOf(result.failure),
                             QStringLiteral("The switch command could not be sent!"), result.failure.line());
     QString where;
-    if (waitBackInHid(start, where))
-        return m_out.result(EXIT_OK, QStringLiteral("In HID mode, %1").arg(where), QString(),
+    if (waitBackInHid(start, port.usbPath, where))
+        return m_out.result(EXIT_OK, QStringLiteral("In HID mode at %1").arg(where), QString(),
                             {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("version"), m_strVersion}});
     if (StopSignal::Received())
         return stopped(QStringLiteral("Stopped while waiting for the controller in HID mode"));

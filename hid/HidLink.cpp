@@ -28,6 +28,10 @@ HidLink::PathResult HidLink::GetHidDevicePath(int position, std::unique_ptr<HidD
         m_data.Log(QStringLiteral("Finding Device Path Error!"));
         return PathResult::None;
     }
+    if (acceptInterface && !acceptInterface(m_lastInterface)) {
+        m_lastInterface = {};
+        return PathResult::Invalid;
+    }
     // Null when the interface may not be opened, is held exclusively or went
     // away meanwhile.
     device = m_bus.open(m_lastInterface.path, &m_lastOpenError);

@@ -48,6 +48,10 @@ public:
 
     // Called when identification disables the version edit.
     std::function<void()> onDisableVersionEdit;
+    // The interfaces the search looks at; every one when empty. Those it
+    // passes over count as not there. (The command line picks one
+    // controller among several this way.)
+    std::function<bool(const HidInterface&)> acceptInterface;
 
     std::unique_ptr<HidDevice> m_hHid;
     std::uint16_t m_wInputReportLen = 0;

@@ -11,8 +11,9 @@ const std::string OTHER = "sim:other-";
 class SimHidDevice : public HidDevice {
 public:
     // descriptor: null when it cannot be read.
+    // controller: the simulated controller behind it; null for another device.
     SimHidDevice(SimHidBus& bus, std::string path, const HidAttributes& attributes,
-                 const std::vector<std::uint8_t>* descriptor, bool controller)
+                 const std::vector<std::uint8_t>* descriptor, SimController* controller)
         : m_bus(bus), m_path(std::move(path)), m_attributes(attributes), m_descriptor(descriptor),
           m_controller(controller)
     {
@@ -30,7 +31,7 @@ public:
 
     bool attributes(HidAttributes& out) override
     {
-        if (m_controller && !m_bus.m_controller.presentAs(SimController::Mode::Hid))
+        if (m_controller && !m_controller->presentAs(SimController::Mode::Hid))
             return false;
         out = m_attributes;
         return true;
@@ -39,28 +40,28 @@ public:
     {
         if (!m_descriptor)
             return false;
-        if (m_controller && !m_bus.m_controller.presentAs(SimController::Mode::Hid))
+        if (m_controller && !m_controller->presentAs(SimController::Mode::Hid))
             return false;  // gone: its descriptor can no longer be read
         return ParseReportDescriptor(m_descriptor->data(), m_descriptor->size(), out);
     }
     bool setFeature(const std::uint8_t* data, std::size_t len) override
     {
-        if (!m_controller || !m_bus.m_controller.presentAs(SimController::Mode::Hid))
+        if (!m_controller || !m_controller->presentAs(SimController::Mode::Hid))
             return failed(m_controller ? ENODEV : EPIPE);
-        if (const int e = m_bus.m_controller.knobs().setFeatureError)
+        if (const int e = m_controller->knobs().setFeatureError)
             return failed(e);
-        return m_bus.m_controller.hidSetFeature(data, len) || failed(EPIPE);
+        return m_controller->hidSetFeature(data, len) || failed(EPIPE);
     }
     bool getFeature(std::uint8_t* data, std::size_t len) override
     {
-        if (!m_controller || !m_bus.m_controller.presentAs(SimController::Mode::Hid))
+        if (!m_controller || !m_controller->presentAs(SimController::Mode::Hid))
             return failed(m_controller ? ENODEV : EPIPE);
-        if (const int e = m_bus.m_controller.knobs().getFeatureError)
+        if (const int e = m_controller->knobs().getFeatureError)
             return failed(e);
         // A read-back cut short by the controller leaving the bus fails as a
         // read on an unplugged hidraw node does.
-        return m_bus.m_controller.hidGetFeature(data, len) ||
-               failed(m_bus.m_controller.presentAs(SimController::Mode::Hid) ? EPIPE : ENODEV);
+        return m_controller->hidGetFeature(data, len) ||
+               failed(m_controller->presentAs(SimController::Mode::Hid) ? EPIPE : ENODEV);
     }
 
 private:
@@ -75,10 +76,17 @@ private:
     int m_error = 0;
     HidAttributes m_attributes;
     const std::vector<std::uint8_t>* m_descriptor;
-    bool m_controller;
+    SimController* m_controller;
 };
 
-SimHidBus::SimHidBus(SimController& controller) : m_controller(controller) {}
+SimHidBus::SimHidBus(SimController& controller) : m_controllers{&controller} {}
+
+SimHidBus::SimHidBus(std::vector<SimController*> controllers) : m_controllers(std::move(controllers)) {}
+
+std::string SimHidBus::PathOf(std::size_t index)
+{
+    return index == 0 ? CONTROLLER : CONTROLLER + "-" + std::to_string(index + 1);
+}
 
 const std::vector<std::uint8_t>& SimHidBus::controllerDescriptor()
 {
@@ -152,10 +160,12 @@ bool SimHidBus::interfaces(std::vector<HidInterface>& out)
         const HidAttributes& a = m_others[i].attributes;
         out.push_back({OTHER + std::to_string(i), a.vendorId, a.productId, {}, {}});
     }
-    if (m_controller.presentAs(SimController::Mode::Hid)) {
-        const auto& k = m_controller.knobs();
-        out.push_back({CONTROLLER, k.vid, k.pid, {}, {}});
-        if (m_twin)
+    for (std::size_t i = 0; i < m_controllers.size(); ++i) {
+        if (!m_controllers[i]->presentAs(SimController::Mode::Hid))
+            continue;
+        const auto& k = m_controllers[i]->knobs();
+        out.push_back({PathOf(i), k.vid, k.pid, k.usbPath, k.serialNumber});
+        if (i == 0 && m_twin)
             out.push_back({TWIN, k.vid, k.pid, {}, {}});
     }
     return true;
@@ -165,16 +175,20 @@ std::unique_ptr<HidDevice> SimHidBus::open(const std::string& path, int* error)
 {
     if (error)
         *error = 0;
-    if (path == CONTROLLER || path == TWIN) {
-        if (!m_controller.presentAs(SimController::Mode::Hid)) {
+    for (std::size_t i = 0; i < m_controllers.size(); ++i) {
+        const bool twin = i == 0 && path == TWIN;
+        if (path != PathOf(i) && !twin)
+            continue;
+        SimController& c = *m_controllers[i];
+        if (!c.presentAs(SimController::Mode::Hid)) {
             if (error)
                 *error = ENOENT;  // gone since the enumeration
             return nullptr;
         }
-        const auto& k = m_controller.knobs();
-        HidAttributes a{k.vid, k.pid, static_cast<std::uint16_t>(path == TWIN ? k.version + 1 : k.version)};
+        const auto& k = c.knobs();
+        HidAttributes a{k.vid, k.pid, static_cast<std::uint16_t>(twin ? k.version + 1 : k.version)};
         return std::make_unique<SimHidDevice>(*this, path, a,
-                                              m_controllerDescriptorOk ? &controllerDescriptor() : nullptr, true);
+                                              m_controllerDescriptorOk ? &controllerDescriptor() : nullptr, &c);
     }
     if (path.rfind(OTHER, 0) == 0) {
         const std::size_t i = std::stoul(path.substr(OTHER.size()));
@@ -187,7 +201,7 @@ std::unique_ptr<HidDevice> SimHidBus::open(const std::string& path, int* error)
         const std::vector<std::uint8_t>* descriptor = nullptr;
         if (other.descriptorOk)
             descriptor = other.descriptor.empty() ? &keyboardDescriptor() : &other.descriptor;
-        return std::make_unique<SimHidDevice>(*this, path, other.attributes, descriptor, false);
+        return std::make_unique<SimHidDevice>(*this, path, other.attributes, descriptor, nullptr);
     }
     if (error)
         *error = ENOENT;

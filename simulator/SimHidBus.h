@@ -4,12 +4,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class SimController;
 
-// The simulated HID bus: other HID devices put before the controller, then
-// the controller while it is present in HID mode (and its twin, if set).
+// The simulated HID bus: other HID devices put before the controllers, then
+// each controller present in HID mode, in order (the first one's twin after
+// it, if set), with its USB path and serial number.
 // Report lengths come from each device's report descriptor, read by the same
 // parser as on Linux.
 class SimHidBus : public HidBus {
@@ -32,6 +34,7 @@ public:
     static const std::vector<std::uint8_t>& keyboardDescriptor();
 
     explicit SimHidBus(SimController& controller);
+    explicit SimHidBus(std::vector<SimController*> controllers);
 
     // Devices listed before the controller, in order.
     std::vector<OtherDevice>& others() { return m_others; }
@@ -49,7 +52,10 @@ public:
 
 private:
     friend class SimHidDevice;
-    SimController& m_controller;
+    // The path of controller index: "sim:controller", "sim:controller-2", ...
+    static std::string PathOf(std::size_t index);
+
+    std::vector<SimController*> m_controllers;
     std::vector<OtherDevice> m_others;
     bool m_twin = false;
     bool m_controllerDescriptorOk = true;

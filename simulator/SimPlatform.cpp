@@ -21,7 +21,7 @@ void OnSignal(int)
 
 SimPlatform::SimPlatform(Clock& clock, Prompts& prompts, const SimKnobs& knobs, int count)
     : m_clock(clock), m_prompts(prompts), m_controllers(MakeControllers(clock, knobs, count)),
-      m_portMap(Pointers(m_controllers)), m_hidBus(*m_controllers.front()), m_watcher(Pointers(m_controllers))
+      m_portMap(Pointers(m_controllers)), m_hidBus(Pointers(m_controllers)), m_watcher(Pointers(m_controllers))
 {
 }
 

@@ -224,10 +224,19 @@ private slots:
         QTest::newRow("status d") << QStringList{"status", "d", com} << "" << 0
                                   << "^(\\$ \\+00001 ,-00002 ,\\+00030 ,\\+00127 ,\\+00000 ,-00056 ,\n){10,}$";
         QTest::newRow("status $") << QStringList{"status", "$", com} << "" << 0 << "^\\$ sent\n$";
-        QTest::newRow("switch hid") << QStringList{"switch", "hid", com} << "" << 0 << "In HID mode, version 0x213";
+        QTest::newRow("list both modes") << QStringList{"list", hid} << "controllers=2"
+                                         << 0 << "HID  sim:controller-2  usb 1-1.2  serial MVX0002  version 0x213";
+        QTest::newRow("switch hid") << QStringList{"switch", "hid", com} << "" << 0
+                                    << "In HID mode at sim:controller, version 0x213";
+        QTest::newRow("switch hid, one of two") << QStringList{"switch", "hid", com, "--serial", "MVX0002"}
+                                                << "controllers=2" << 0
+                                                << "In HID mode at sim:controller-2, version 0x213";
+        QTest::newRow("switch hid, already") << QStringList{"switch", "hid", hid} << "" << 0 << "Already Open USBHID!";
         QTest::newRow("switch com") << QStringList{"switch", "com", hid} << "" << 0 << "In COM mode at /dev/pts/\\d+";
         QTest::newRow("switch com, already") << QStringList{"switch", "com", com} << "" << 0 << "Already Open COM!";
         QTest::newRow("calibrate") << QStringList{"calibrate", hid} << "" << 0 << "HID calibrate successfully!";
+        QTest::newRow("info, one of two") << QStringList{"info", hid, "--usb-path", "1-1.2"}
+                                          << "controllers=2,version=0107" << 0 << "version 0x107";
         QTest::newRow("pick by USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "1-1.2"}
                                           << "controllers=3" << 0 << "DownLoad Successful!";
         QTest::newRow("pick by serial number") << QStringList{"status", "z", com, "--serial", "MVX0003"}
@@ -256,6 +265,8 @@ private slots:
                                             << "2 controllers in COM mode; pick one with --port, --usb-path or "
                                                "--serial\nmorvax-tool: /dev/pts/\\d+ \\(usb 1-1.1, serial MVX0001\\); "
                                                "/dev/pts/\\d+ \\(usb 1-1.2, serial MVX0002\\)";
+        QTest::newRow("several candidates over HID") << QStringList{"calibrate", hid} << "controllers=2" << 3
+                                                     << "2 controllers in HID mode; pick one with --usb-path or --serial";
         QTest::newRow("no such USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "2-1"} << "" << 3
                                           << "matches --usb-path/--serial";
         QTest::newRow("silent controller") << QStringList{"flash", "fw.mvx", com} << "silentFromRecord=3" << 4
@@ -279,17 +290,37 @@ private slots:
         QVERIFY2(re.match(exit == 0 ? r.out : r.err).hasMatch(), qPrintable(r.out + "|" + r.err));
     }
 
-    void portHeldElsewhereIsBusy()
+    void portOfAPeer_data()
     {
+        QTest::addColumn<bool>("link");  // --port names a link to the port, longer than a port name may be
+        QTest::addColumn<bool>("held");  // this test holds the port open, as another program would
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("through a link") << true << false << 0 << "DownLoad Successful!";
+        QTest::newRow("held elsewhere") << false << true << 3 << "busy: held by tst_cli (pid %1)";
+    }
+    void portOfAPeer()
+    {
+        QFETCH(bool, link);
+        QFETCH(bool, held);
+        QFETCH(int, exit);
+        QFETCH(QString, text);
         PtyPeer peer;
-        // This test holds the port open, as another program would.
-        const int holder = ::open(peer.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        QVERIFY(holder >= 0);
-        const Run r = tool({"flash", "fw.mvx", "--port", peer.path()});
-        ::close(holder);
-        QCOMPARE(r.exit, 3);
-        QVERIFY2(r.err.contains(QStringLiteral("busy: held by tst_cli (pid %1)").arg(::getpid())), qPrintable(r.err));
-        QCOMPARE(int(peer.records().size()), 0);
+        QString port = peer.path();
+        if (link) {
+            port = m_dir.filePath(QStringLiteral("serial-by-id-usb-MORVAX-if00"));
+            QVERIFY(QFile::link(peer.path(), port));
+        }
+        const int holder = held ? ::open(peer.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+        const Run r = tool({"flash", "fw.mvx", "--port", port});
+        if (holder >= 0)
+            ::close(holder);
+        if (link)
+            QFile::remove(port);
+        QCOMPARE(r.exit, exit);
+        QVERIFY2((exit == 0 ? r.out : r.err).contains(text.contains(u'%') ? text.arg(::getpid()) : text),
+                 qPrintable(r.out + r.err));
+        QCOMPARE(int(peer.records().size()), exit == 0 ? 230 : 0);
     }
 
     void jsonEvents_data()
