@@ -6,6 +6,7 @@
 #include "hid/HidLink.h"
 #include "operations/ImageFile.h"
 #include "operations/ImageTransfer.h"
+#include "platform/Clock.h"
 #include "platform/Prompts.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
@@ -81,22 +82,24 @@ void OpenImage(CToolDlg& d, const ImageKind& k, QString& member, CLedCtrl* led)
 
 // Input while a download runs. Nothing else may start meanwhile, so every
 // key and click is taken away from the window; Esc also asks the download to
-// stop after the record in flight. The window's waits hold input back, so it
-// is fetched here now and then (at most every INPUT_POLL_MS, between two
-// records) and once more at the end: an Esc pressed during the download never
-// reaches the window afterwards, where it would close it.
+// stop after the record in flight. The clock's waits deliver input while this
+// watches (elsewhere they hold it back, and an Esc held until the end would
+// close the window); input is also fetched between two records now and then,
+// and once more at the end, so none made during the download is left over.
 class DownloadInput : public QObject {
 public:
     static constexpr int INPUT_POLL_MS = 50;
 
-    DownloadInput()
+    explicit DownloadInput(Clock& clock) : m_clock(clock)
     {
         QCoreApplication::instance()->installEventFilter(this);
+        m_clock.setUserInputDelivered(true);
         m_sinceFetch.start();
     }
     ~DownloadInput() override
     {
         fetch();
+        m_clock.setUserInputDelivered(false);
         QCoreApplication::instance()->removeEventFilter(this);
     }
     // True once Esc was pressed.
@@ -141,6 +144,7 @@ private:
         m_sinceFetch.restart();
     }
 
+    Clock& m_clock;
     bool m_stop = false;
     QElapsedTimer m_sinceFetch;
 };
@@ -172,7 +176,7 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     bar->setValue(0);
     ImageTransfer::Outcome outcome;
     {
-        DownloadInput input;
+        DownloadInput input(*d.m_platform.clock);
         outcome = transfer.send(
             d.m_strComPort, [bar](int sent) { bar->setValue(sent); }, [&input] { return input.stopAsked(); });
     }

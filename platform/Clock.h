@@ -29,4 +29,10 @@ public:
     // Runs fn on the window's thread after ms milliseconds of this clock.
     // Safe to call from any thread.
     virtual void schedule(int ms, std::function<void()> fn) = 0;
+
+    // While on, waits and pumps deliver user input as well, for an
+    // operation that watches the input itself (a download that Esc stops,
+    // which takes every other key and click away). Off, as it starts, input
+    // is held back until the operation ends.
+    virtual void setUserInputDelivered(bool on) { (void)on; }
 };

@@ -21,13 +21,20 @@ void EventLoopClock::sleepMs(int ms)
     }
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    loop.exec(flags());
 }
 
 void EventLoopClock::pump()
 {
     if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(flags());
+}
+
+void EventLoopClock::setUserInputDelivered(bool on) { m_userInput = on; }
+
+QEventLoop::ProcessEventsFlags EventLoopClock::flags() const
+{
+    return m_userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
 }
 
 void EventLoopClock::schedule(int ms, std::function<void()> fn)

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/Clock.h"
 #include <QElapsedTimer>
+#include <QEventLoop>
 
 // The real clock. Its waits run a local event loop that excludes user input,
 // so the window paints, timers tick and progress bars move while an operation
@@ -13,7 +14,11 @@ public:
     void sleepMs(int ms) override;
     void pump() override;
     void schedule(int ms, std::function<void()> fn) override;
+    void setUserInputDelivered(bool on) override;
 
 private:
+    QEventLoop::ProcessEventsFlags flags() const;
+
     QElapsedTimer m_timer;
+    bool m_userInput = false;
 };

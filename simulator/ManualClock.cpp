@@ -25,7 +25,7 @@ void ManualClock::sleepMs(int ms)
 void ManualClock::pump()
 {
     if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(m_userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     runDue();
 }
 

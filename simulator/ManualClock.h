@@ -16,6 +16,7 @@ public:
     void sleepMs(int ms) override;
     void pump() override;
     void schedule(int ms, std::function<void()> fn) override;
+    void setUserInputDelivered(bool on) override { m_userInput = on; }
 
     // Advances the time by ms, running due scheduled functions in time order.
     void advance(int ms);
@@ -33,6 +34,7 @@ private:
     std::int64_t m_startWall;
     std::int64_t m_now = 0;
     std::int64_t m_slept = 0;
+    bool m_userInput = false;
     std::uint64_t m_seq = 0;
     mutable std::mutex m_mutex;
     std::vector<Job> m_jobs;
