@@ -27,7 +27,7 @@ int RunUdevRule(const QStringList&)
 }
 
 // A usage error: one line on stderr (and the result event when JSON was asked
-// for), exit 2.
+// for), exit 2. --help says more.
 int UsageError(const QString& why, bool json)
 {
     if (json)
@@ -37,7 +37,7 @@ int UsageError(const QString& why, bool json)
                                                             {QStringLiteral("message"), why},
                                                             {QStringLiteral("reason"), QString()}})) +
                           u'\n');
-    Print(stderr, QStringLiteral("morvax-tool: %1\nTry 'morvax-tool --help' for more.\n").arg(why));
+    Print(stderr, QStringLiteral("morvax-tool: %1\n").arg(why));
     return 2;
 }
 } // namespace
