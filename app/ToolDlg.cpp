@@ -1,5 +1,6 @@
 #include "app/ToolDlg.h"
 #include "app/IniFile.h"
+#include "app/SettingsFile.h"
 #include "controls/FrameEdit.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -444,11 +445,10 @@ bool CToolDlg::OnInitDialog()
         ConfigurePlain(b);
     // 8.
     UpdateData(false);
-    // 9. settings file in the working directory
-    m_strVid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("VID"), QString(), 260,
-                                       QStringLiteral("./Config.ini"));
-    m_strPid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("PID"), QString(), 260,
-                                       QStringLiteral("./Config.ini"));
+    // 9. settings file: the working directory's, else the user's own
+    const QString configIni = SettingsFilePath(QStringLiteral("Config.ini"));
+    m_strVid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("VID"), QString(), 260, configIni);
+    m_strPid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("PID"), QString(), 260, configIni);
     UpdateData(false);
     // 10. rectangles for resizing
     RecordRects();

@@ -31,17 +31,25 @@ private slots:
     void startUpState_data()
     {
         QTest::addColumn<QByteArray>("configIni");  // null: no file
+        QTest::addColumn<QByteArray>("userConfigIni");  // in the user's settings folder; null: none
         QTest::addColumn<QString>("vid");
         QTest::addColumn<QString>("pid");
-        QTest::newRow("Config.ini") << QByteArray("[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n") << "2f5a" << "0107";
-        QTest::newRow("no Config.ini: empty") << QByteArray() << "" << "";
+        const QByteArray ini("[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n");
+        const QByteArray other("[VID/PID]\r\nVID=1111\r\nPID=2222\r\n");
+        QTest::newRow("Config.ini") << ini << QByteArray() << "2f5a" << "0107";
+        QTest::newRow("no Config.ini: empty") << QByteArray() << QByteArray() << "" << "";
+        QTest::newRow("only the user's Config.ini") << QByteArray() << other << "1111" << "2222";
+        QTest::newRow("the working directory's first") << ini << other << "2f5a" << "0107";
     }
     void startUpState()
     {
         QFETCH(QByteArray, configIni);
         QFETCH(QString, vid);
+        QFETCH(QByteArray, userConfigIni);
         QFETCH(QString, pid);
         DialogFixture f(absent, configIni.isNull() ? nullptr : configIni.constData());
+        if (!userConfigIni.isNull())
+            QVERIFY(WriteFile(f.userSettings.toolDir() + QStringLiteral("/Config.ini"), userConfigIni));
         f.open();
         for (CLedCtrl* led : {f.dlg->m_ledHid, f.dlg->m_ledCom, f.dlg->m_ledEeprom, f.dlg->m_ledFlash})
             QCOMPARE(CentrePixel(led), QColor(150, 0, 0));  // dark red body
