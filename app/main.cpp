@@ -1,5 +1,6 @@
 #include "app/QtPrompts.h"
 #include "app/ToolApp.h"
+#include "app/UdevRuleCommand.h"
 #include "platform/EventLoopClock.h"
 #include "platform/LinuxHidBus.h"
 #include "platform/LinuxSerialPortMap.h"
@@ -8,10 +9,19 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    // Commands that need no window run before any application object exists.
+    if (argc >= 2 && std::strcmp(argv[1], "udev-rule") == 0) {
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return RunUdevRuleCommand(args);
+    }
+
     QApplication app(argc, argv);
     // Message boxes carry the executable's name as their caption.
     QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
