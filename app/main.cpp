@@ -26,6 +26,8 @@ int main(int argc, char** argv)
     // Message boxes carry the executable's name as their caption.
     QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // Lets the desktop match the window with the installed desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.morvax.Tool"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Bench tool for the MORVAX touch-panel controller."));

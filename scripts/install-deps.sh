@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing
-# morvax-tool need. Runs apt-get only when something is missing.
+# Installs the Debian 12 packages that building, running, testing and
+# packaging morvax-tool need (the last: the validators of the desktop entry
+# and the metainfo, dpkg-shlibdeps and file for cpack -G DEB). Runs apt-get
+# only when something is missing.
 set -euo pipefail
 
 PACKAGES=(
@@ -9,6 +11,7 @@ PACKAGES=(
   libhidapi-dev libudev-dev
   fonts-liberation
   xvfb xauth imagemagick x11-utils
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()
