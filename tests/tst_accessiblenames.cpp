@@ -55,7 +55,6 @@ private slots:
         QTest::newRow("start-up red") << LED_RED << LED_CIRCLE << 0 << 0 << "HID light: dark red";
         QTest::newRow("present") << LED_GREEN << LED_CIRCLE << 500 << 1 << "HID light: bright green";
         QTest::newRow("green unlit") << LED_GREEN << LED_CIRCLE << 500 << 0 << "HID light: dark green";
-        QTest::newRow("square blue") << LED_BLUE << LED_SQUARE << 0 << 1 << "HID light: bright blue";
         QTest::newRow("yellow blinks") << LED_YELLOW << LED_CIRCLE << 300 << 1 << "HID light: blinking yellow";
         QTest::newRow("unknown colour") << 2999 << LED_CIRCLE << 0 << 1 << "HID light: no lamp";
     }

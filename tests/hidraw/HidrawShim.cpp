@@ -8,13 +8,12 @@
 //  - fstat reports a character device whose st_rdev comes from the fake
 //    sysfs node /sys/class/hidraw/hidrawN/dev, as hidapi's device lookup
 //    needs;
-//  - the hidraw ioctls answer: descriptor size and bytes from the sysfs
-//    node's device/report_descriptor, raw info and name from its
-//    device/uevent (HID_ID, HID_NAME); a feature report sent is logged; a
-//    feature report read is answered with the bytes of
-//    $MORVAX_HIDRAW_DEV/hidrawN.feature-RR (RR: the report ID in two hex
-//    digits), EIO when there is none. A file hidrawN.errno-set or
-//    hidrawN.errno-get holding a number makes that exchange fail with it.
+//  - the hidraw ioctls hidapi and LinuxHidBus use answer: the descriptor's
+//    size and bytes from the sysfs node's device/report_descriptor; a
+//    feature report sent is logged; a feature report read is answered with
+//    the bytes of $MORVAX_HIDRAW_DEV/hidrawN.feature-RR (RR: the report ID
+//    in two hex digits), EIO when there is none. A file hidrawN.errno-set
+//    or hidrawN.errno-get holding a number makes that exchange fail with it.
 // Opens, feature reports and answers are appended to
 // $MORVAX_HIDRAW_DEV/shim.log, one line each ("hidraw2 set 02 40").
 // Every other path and descriptor goes to the C library untouched.
@@ -53,8 +52,6 @@ struct Node {
     std::string name;  // "hidraw2"
     dev_t rdev = 0;
     std::vector<unsigned char> descriptor;
-    unsigned bus = 0, vendor = 0, product = 0;
-    std::string hidName;
 };
 
 std::mutex g_mutex;
@@ -122,16 +119,6 @@ void Describe(Node& n)
         n.rdev = makedev(maj, min);
     if (ReadFile(sys + "/device/report_descriptor", text))
         n.descriptor.assign(text.begin(), text.end());
-    if (ReadFile(sys + "/device/uevent", text)) {
-        const char* id = std::strstr(text.c_str(), "HID_ID=");
-        if (id)
-            std::sscanf(id + 7, "%x:%x:%x", &n.bus, &n.vendor, &n.product);
-        const char* name = std::strstr(text.c_str(), "HID_NAME=");
-        if (name) {
-            name += 9;
-            n.hidName.assign(name, std::strcspn(name, "\n"));
-        }
-    }
 }
 
 int OpenNode(const char* path, int flags, mode_t mode)
@@ -190,18 +177,6 @@ int NodeIoctl(const Node& n, unsigned long request, void* arg)
         std::memcpy(rd->value, n.descriptor.data(), len);
         return 0;
     }
-    case _IOC_NR(HIDIOCGRAWINFO): {
-        auto* info = static_cast<hidraw_devinfo*>(arg);
-        info->bustype = n.bus;
-        info->vendor = static_cast<__s16>(n.vendor);
-        info->product = static_cast<__s16>(n.product);
-        return 0;
-    }
-    case 0x04: {  // HIDIOCGRAWNAME(len)
-        const std::size_t len = std::min<std::size_t>(size, n.hidName.size() + 1);
-        std::memcpy(bytes, n.hidName.c_str(), len);
-        return static_cast<int>(len);
-    }
     case 0x06: {  // HIDIOCSFEATURE(len)
         Log(n.name + " set " + Hex(bytes, size));
         if (const int err = InjectedErrno(n, "set"))
@@ -232,8 +207,6 @@ int NodeIoctl(const Node& n, unsigned long request, void* arg)
     }
 }
 
-static_assert(sizeof(struct stat) == sizeof(struct stat64), "one stat layout on this platform");
-
 void Present(const Node& n, struct stat* st)
 {
     st->st_mode = S_IFCHR | (st->st_mode & 07777);
@@ -255,29 +228,6 @@ int open(const char* path, int flags, ...)
         va_end(ap);
     }
     return IsNodePath(path) ? OpenNode(path, flags, mode) : RealOpen(path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...)
-{
-    mode_t mode = 0;
-    if (flags & (O_CREAT | __O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = static_cast<mode_t>(va_arg(ap, int));
-        va_end(ap);
-    }
-    return IsNodePath(path) ? OpenNode(path, flags, mode) : RealOpen(path, flags, mode);
-}
-
-// The fortified forms a caller built with _FORTIFY_SOURCE uses.
-int __open_2(const char* path, int flags)
-{
-    return IsNodePath(path) ? OpenNode(path, flags, 0) : RealOpen(path, flags, 0);
-}
-
-int __open64_2(const char* path, int flags)
-{
-    return IsNodePath(path) ? OpenNode(path, flags, 0) : RealOpen(path, flags, 0);
 }
 
 int ioctl(int fd, unsigned long request, ...)
@@ -303,16 +253,6 @@ int fstat(int fd, struct stat* st)
     Node n;
     if (r == 0 && Lookup(fd, n))
         Present(n, st);
-    return r;
-}
-
-int fstat64(int fd, struct stat64* st)
-{
-    static auto real = Next<int (*)(int, struct stat64*)>("fstat64");
-    const int r = real(fd, st);
-    Node n;
-    if (r == 0 && Lookup(fd, n))
-        Present(n, reinterpret_cast<struct stat*>(st));
     return r;
 }
 
