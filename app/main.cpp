@@ -1,5 +1,6 @@
 #include "app/QtPrompts.h"
 #include "app/ToolApp.h"
+#include "app/UdevRuleCommand.h"
 #include "platform/EventLoopClock.h"
 #include "platform/LinuxHidBus.h"
 #include "platform/LinuxSerialPortMap.h"
@@ -8,14 +9,25 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    // Commands that need no window run before any application object exists.
+    if (argc >= 2 && std::strcmp(argv[1], "udev-rule") == 0) {
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return RunUdevRuleCommand(args);
+    }
+
     QApplication app(argc, argv);
     // Message boxes carry the executable's name as their caption.
     QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // Lets the desktop match the window with the installed desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.morvax.Tool"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Bench tool for the MORVAX touch-panel controller."));
