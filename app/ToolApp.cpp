@@ -1,5 +1,6 @@
 #include "app/ToolApp.h"
 #include "app/QtPrompts.h"
+#include "app/SettingsFile.h"
 #include "app/ToolDlg.h"
 #include "controls/SplashWnd.h"
 #include "platform/Clock.h"
@@ -16,7 +17,8 @@ void CToolApp::ShowSplash(Clock& clock, const QString& fileName)
 
 bool CToolApp::InitInstance()
 {
-    ShowSplash(*m_platform.clock);
+    // The picture of the working directory, else the user's own.
+    ShowSplash(*m_platform.clock, SettingsFilePath(QStringLiteral("fx.jpg")));
     CToolDlg dlg(m_platform);
     if (auto* prompts = dynamic_cast<QtPrompts*>(m_platform.prompts))
         prompts->setOwner(&dlg);

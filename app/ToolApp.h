@@ -12,8 +12,9 @@ public:
     // Returns false: the process ends when the window has been closed.
     bool InitInstance();
 
-    // The start-up picture: shows fileName (relative to the working
-    // directory) centred on the screen with the caption "MORVAX!", waits
+    // The start-up picture: shows fileName (InitInstance passes fx.jpg of
+    // the working directory, else of the user's settings folder) centred on
+    // the screen with the caption "MORVAX!", waits
     // SPLASH_MS through the clock (the picture keeps painting, user input is
     // held back), then closes it. Without a picture nothing is shown and the
     // wait remains.

@@ -1,5 +1,6 @@
 #include "app/ToolDlg.h"
 #include "app/IniFile.h"
+#include "app/SettingsFile.h"
 #include "controls/FrameEdit.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -107,6 +108,7 @@ CToolDlg::CToolDlg(const Platform& platform, QWidget* parent) : QDialog(parent),
     m_parser = std::make_unique<StatusReportParser>();
 
     CreateControls();
+    NameControls();
     ConnectHandlers();
     const QRect r = MapDialogRect(0, 0, t.cx, t.cy);
     resize(r.size());
@@ -275,6 +277,31 @@ void CToolDlg::CreateControls()
     m_editVid->setValidator(new MaxCharsValidator(m_editVid, MAX_ID_CHARS));
 }
 
+void CToolDlg::NameControls()
+{
+    // The lights, lamps and swatches show their state in colour only; their
+    // accessible names carry it in words for screen readers and UI
+    // automation. The controls keep the state part of the name up to date.
+    m_ledHid->SetLabel(QStringLiteral("HID light"));
+    m_ledCom->SetLabel(QStringLiteral("COM light"));
+    m_ledEeprom->SetLabel(QStringLiteral("EEPROM light"));
+    m_ledFlash->SetLabel(QStringLiteral("flash light"));
+    for (int i = 0; i < 4; ++i)
+        m_swatch[i]->setLabel(m_radio[i]->text());
+    // A bar counts records while a download runs and is back at 0 after it.
+    auto nameBar = [](QProgressBar* bar, const QString& label) {
+        auto name = [bar, label](int value) {
+            bar->setAccessibleName(value > bar->minimum()
+                                       ? QStringLiteral("%1: %2 of %3").arg(label).arg(value).arg(bar->maximum())
+                                       : label + QStringLiteral(": 0"));
+        };
+        name(bar->value());
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, name);
+    };
+    nameBar(m_progFlash, QStringLiteral("flash progress"));
+    nameBar(m_progEeprom, QStringLiteral("EEPROM progress"));
+}
+
 void CToolDlg::ConnectHandlers()
 {
     auto bind = [this](int id, void (CToolDlg::*handler)()) {
@@ -408,6 +435,7 @@ void CToolDlg::SetLight(CLedCtrl* led, int color)
 {
     led->SetLed(led, color, LED_CIRCLE, 500);
     led->m_bLit = (color == LED_GREEN) ? 1 : 0;
+    led->UpdateAccessibleName();
 }
 
 void CToolDlg::ShowSerialFailure()
@@ -471,11 +499,10 @@ bool CToolDlg::OnInitDialog()
         ConfigurePlain(b);
     // 8.
     UpdateData(false);
-    // 9. settings file in the working directory
-    m_strVid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("VID"), QString(), 260,
-                                       QStringLiteral("./Config.ini"));
-    m_strPid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("PID"), QString(), 260,
-                                       QStringLiteral("./Config.ini"));
+    // 9. settings file: the working directory's, else the user's own
+    const QString configIni = SettingsFilePath(QStringLiteral("Config.ini"));
+    m_strVid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("VID"), QString(), 260, configIni);
+    m_strPid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("PID"), QString(), 260, configIni);
     UpdateData(false);
     // 10. rectangles for resizing
     RecordRects();

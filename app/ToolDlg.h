@@ -154,6 +154,7 @@ protected:
 
 private:
     void CreateControls();
+    void NameControls();  // accessible names of the lights, swatches and bars
     void ConnectHandlers();
     void QueueDeviceEvent(bool arrived);
     void ShowLog();

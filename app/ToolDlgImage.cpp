@@ -56,16 +56,14 @@ void OpenImage(CToolDlg& d, const ImageKind& k, QString& member, CLedCtrl* led)
             return;
         }
         member = path;
+        // Only what is shown is read.
         QByteArray bytes;
         QString reason;
-        if (ImageFile::ReadTextMode(path, bytes, &reason)) {
-            QString text;
-            if (bytes.size() > MAX_DISPLAY_BYTES) {
-                text = ImageFile::DisplayText(bytes.left(MAX_DISPLAY_BYTES), MAX_DISPLAY_LINE_CHARS);
-                text += QStringLiteral("\r\n... (%1 more bytes not shown)").arg(bytes.size() - MAX_DISPLAY_BYTES);
-            } else {
-                text = ImageFile::DisplayText(bytes, MAX_DISPLAY_LINE_CHARS);
-            }
+        qint64 size = 0;
+        if (ImageFile::ReadTextMode(path, bytes, &reason, MAX_DISPLAY_BYTES, &size)) {
+            QString text = ImageFile::DisplayText(bytes, MAX_DISPLAY_LINE_CHARS);
+            if (size > MAX_DISPLAY_BYTES)
+                text += QStringLiteral("\r\n... (%1 more bytes not shown)").arg(size - MAX_DISPLAY_BYTES);
             d.Log(text + QStringLiteral("\r\n\r\n"));
         } else {
             // Chosen but unreadable (removed meanwhile, no permission, not a

@@ -1,5 +1,6 @@
 #include "app/QtPrompts.h"
 #include "app/ToolApp.h"
+#include "app/UdevRuleCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Output.h"
@@ -16,14 +17,6 @@ void Print(std::FILE* f, const QString& text)
 {
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
-}
-
-// The udev-rule command is reserved for the rule that gives users access to
-// the controller; it has no implementation in this build.
-int RunUdevRule(const QStringList&)
-{
-    Print(stderr, QStringLiteral("morvax-tool: udev-rule is not built into this version\n"));
-    return 2;
 }
 
 // A usage error: one line on stderr (and the result event when JSON was asked
@@ -61,7 +54,7 @@ int main(int argc, char** argv)
         return UsageError(inv.error, words.contains(QStringLiteral("--json")));
     case Invocation::Action::Command:
         if (inv.command == QLatin1String("udev-rule"))
-            return RunUdevRule(inv.rest);
+            return RunUdevRuleCommand(inv.rest);
         return RunCommand(inv, argc, argv);
     case Invocation::Action::Window:
         break;
@@ -71,6 +64,8 @@ int main(int argc, char** argv)
     // Message boxes carry the executable's name as their caption.
     QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // Lets the desktop match the window with the installed desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.morvax.Tool"));
 
     EventLoopClock clock;
     QtPrompts prompts;

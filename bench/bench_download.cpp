@@ -1,12 +1,15 @@
-// How fast the image download runs over a pseudo-terminal.
+// How fast and how lean the image download runs over a pseudo-terminal.
 //
 // 1. The real exchange (ImageDownload over SerialTransport) against a peer
-//    that answers each record at once, beside a minimal termios loop doing
-//    the same lockstep exchange against the same peer: time per record of
-//    each and their ratio, i.e. what the transport's layers cost.
-// 2. The real exchange against a peer that paces the bytes as a line at
-//    460800 bit/s with 8N2 framing (11 bits a byte) would, against that
-//    wire time: how close the download gets to the line's own speed.
+//    that answers each record at once, beside a bare termios loop doing the
+//    same lockstep exchange against the same peer, and beside pyserial when
+//    /usr/bin/python3 has it: time per record and ratios.
+// 2. The same against a peer that paces the bytes as a line at 460800 bit/s
+//    with 8N2 framing (11 bits a byte) would.
+// 3. Time per record of the real exchange for 255 and for 25,500 records.
+// 4. System calls per record on the download's thread (the peer's thread is
+//    not counted), by running this program again under strace, when strace is
+//    there: the real exchange and the bare loop.
 //
 // Prints figures only; not part of the test run.
 #include "operations/ImageDownload.h"
@@ -14,12 +17,19 @@
 #include "platform/EventLoopClock.h"
 #include "serial/SerialTransport.h"
 #include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <poll.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -29,9 +39,13 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int RECORDS = 255;
+constexpr int MANY_RECORDS = 25'500;
 constexpr int BAUD = 460800;
 constexpr int BITS_PER_BYTE = 11;  // start bit, 8 data bits, 2 stop bits
 constexpr int ROUNDS = 5;          // each figure is the best of this many runs
+// Written to /dev/null around the exchange a system-call count looks at.
+const char BEGIN_MARK[] = "morvax-bench-begin";
+const char END_MARK[] = "morvax-bench-end";
 
 // The time the line takes for n bytes.
 SteadyClock::duration WireTime(int bytes)
@@ -74,7 +88,6 @@ public:
         return true;
     }
     const std::string& slave() const { return m_slave; }
-    int answered() const { return m_answered; }
 
 private:
     void run()
@@ -103,7 +116,6 @@ private:
                 }
                 if (::write(m_master, "Pass", 4) != 4)
                     return;
-                ++m_answered;
             }
         }
     }
@@ -113,16 +125,21 @@ private:
     int m_keepSlave = -1;
     std::string m_slave;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_answered{0};
     std::thread m_thread;
 };
 
-std::vector<QByteArray> Image()
+std::vector<QByteArray> Image(int records)
 {
     std::vector<QByteArray> lines;
-    for (int i = 0; i < RECORDS; ++i)
+    for (int i = 0; i < records; ++i)
         lines.push_back(":10" + QByteArray::number(i, 16).rightJustified(4, '0') + QByteArray(60, 'A') + "\n");
     return lines;
+}
+
+void Mark(const char* text)
+{
+    static const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    (void)!::write(devNull, text, std::strlen(text));
 }
 
 // The real download. Returns seconds, or a negative value on failure.
@@ -135,18 +152,22 @@ double RunTransport(Peer& peer, const std::vector<QByteArray>& lines)
         return -1;
     }
     ImageDownload download(transport, ImageDownload::FlashRules());
+    Mark(BEGIN_MARK);
     const auto t0 = SteadyClock::now();
     const ImageDownload::Outcome outcome = download.Run(lines);
     const auto t1 = SteadyClock::now();
+    Mark(END_MARK);
     transport.CloseComPort();
-    if (outcome != ImageDownload::Outcome::Success) {
-        std::fprintf(stderr, "download failed: %s\n", qPrintable(download.text()));
+    if (outcome != ImageDownload::Outcome::Success && outcome != ImageDownload::Outcome::TooFewLines) {
+        std::fprintf(stderr, "download failed: %s %s\n", qPrintable(download.text()),
+                     qPrintable(transport.failure().line()));
         return -1;
     }
     return std::chrono::duration<double>(t1 - t0).count();
 }
 
-// The same lockstep exchange in a few lines of termios: write, drain, read 4.
+// The same lockstep exchange in a few lines of termios: write, drain, wait,
+// read 4.
 double RunTermios(Peer& peer, const std::vector<QByteArray>& lines)
 {
     const int fd = ::open(peer.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -159,10 +180,13 @@ double RunTermios(Peer& peer, const std::vector<QByteArray>& lines)
     ::cfsetspeed(&tio, B460800);
     ::tcsetattr(fd, TCSANOW, &tio);
     ::tcflush(fd, TCIOFLUSH);
+    std::vector<QByteArray> records;
+    for (const QByteArray& line : lines)
+        records.push_back(ImageDownload::Record(line));
+    Mark(BEGIN_MARK);
     const auto t0 = SteadyClock::now();
     bool ok = true;
-    for (const QByteArray& line : lines) {
-        const QByteArray record = ImageDownload::Record(line);
+    for (const QByteArray& record : records) {
         if (::write(fd, record.constData(), record.size()) != record.size()) {
             ok = false;
             break;
@@ -185,8 +209,37 @@ double RunTermios(Peer& peer, const std::vector<QByteArray>& lines)
         }
     }
     const auto t1 = SteadyClock::now();
+    Mark(END_MARK);
     ::close(fd);
     return ok ? std::chrono::duration<double>(t1 - t0).count() : -1;
+}
+
+// The same exchange in pyserial, when /usr/bin/python3 has it; seconds, or a
+// negative value when it cannot run.
+double RunPySerial(Peer& peer, int records)
+{
+    static const char SCRIPT[] = R"(
+import sys, time, serial
+port = serial.Serial(sys.argv[1], 460800, stopbits=2, timeout=5)
+record = b':10' + b'A' * 60 + b'\n'
+record += b'\0' * (287 - len(record))
+t0 = time.perf_counter()
+for i in range(int(sys.argv[2])):
+    port.write(record)
+    port.flush()
+    if port.read(4)[:1] != b'P':
+        sys.exit(1)
+print(time.perf_counter() - t0)
+)";
+    QProcess py;
+    py.start(QStringLiteral("/usr/bin/python3"),
+             {QStringLiteral("-c"), QString::fromLatin1(SCRIPT), QString::fromStdString(peer.slave()),
+              QString::number(records)});
+    if (!py.waitForFinished(120000) || py.exitStatus() != QProcess::NormalExit || py.exitCode() != 0)
+        return -1;
+    bool ok = false;
+    const double seconds = py.readAllStandardOutput().trimmed().toDouble(&ok);
+    return ok ? seconds : -1;
 }
 
 // The best of ROUNDS runs of fn.
@@ -204,13 +257,64 @@ double Best(Fn fn)
     return best;
 }
 
-double PerRecordUs(double seconds) { return seconds * 1e6 / RECORDS; }
+double PerRecordUs(double seconds, int records) { return seconds * 1e6 / records; }
+
+// The system calls of this program's main thread between the marks, per
+// record, for the exchange `which` ("transport", "termios"), through strace;
+// negative when strace cannot run.
+double SyscallsPerRecord(const char* self, const char* which)
+{
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("trace"));
+    QProcess strace;
+    strace.start(QStringLiteral("strace"), {QStringLiteral("-f"), QStringLiteral("-o"), trace,
+                                            QString::fromLocal8Bit(self), QStringLiteral("--probe"),
+                                            QString::fromLatin1(which)});
+    if (!strace.waitForFinished(120000) || strace.exitStatus() != QProcess::NormalExit || strace.exitCode() != 0)
+        return -1;
+    const QByteArray tid = strace.readAllStandardOutput().trimmed();
+    QFile f(trace);
+    if (tid.isEmpty() || !f.open(QIODevice::ReadOnly))
+        return -1;
+    // Lines: "<tid> name(args) = result", split ones as "<... name resumed>".
+    long calls = 0;
+    bool inside = false;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine();
+        if (!line.startsWith(tid + ' '))
+            continue;
+        if (line.contains(BEGIN_MARK)) {
+            inside = true;
+            continue;
+        }
+        if (line.contains(END_MARK))
+            break;
+        if (inside && !line.contains("resumed>"))
+            ++calls;
+    }
+    return double(calls) / RECORDS;
+}
+
+// Run under strace: one exchange of RECORDS records on an instant peer; the
+// main thread's id on stdout.
+int Probe(const char* which)
+{
+    Peer peer(false);
+    if (!peer.start())
+        return 1;
+    const std::vector<QByteArray> lines = Image(RECORDS);
+    const double s = std::strcmp(which, "termios") == 0 ? RunTermios(peer, lines) : RunTransport(peer, lines);
+    std::printf("%ld\n", static_cast<long>(::syscall(SYS_gettid)));
+    return s < 0 ? 1 : 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const std::vector<QByteArray> lines = Image();
+    if (argc == 3 && std::strcmp(argv[1], "--probe") == 0)
+        return Probe(argv[2]);
+    const std::vector<QByteArray> lines = Image(RECORDS);
 
     Peer instant(false);
     if (!instant.start()) {
@@ -223,24 +327,53 @@ int main(int argc, char** argv)
         return 1;
     std::printf("Image of %d records of %d bytes, instant peer over a pty (best of %d):\n", RECORDS,
                 ImageFile::RECORD_SIZE, ROUNDS);
-    std::printf("  ImageDownload + SerialTransport: %8.1f us per record (%.3f s)\n", PerRecordUs(transport),
-                transport);
-    std::printf("  minimal termios loop:            %8.1f us per record (%.3f s)\n", PerRecordUs(termios), termios);
-    std::printf("  ratio transport / termios:       %8.2f\n", transport / termios);
+    std::printf("  ImageDownload + SerialTransport: %8.1f us per record\n", PerRecordUs(transport, RECORDS));
+    std::printf("  bare termios loop:               %8.1f us per record\n", PerRecordUs(termios, RECORDS));
+    std::printf("  ratio transport / termios:       %8.2f   (target <= 1.15)\n", transport / termios);
+    const double py = Best([&] { return RunPySerial(instant, RECORDS); });
+    if (py > 0) {
+        std::printf("  pyserial lockstep loop:          %8.1f us per record\n", PerRecordUs(py, RECORDS));
+        std::printf("  ratio transport / pyserial:      %8.2f\n", transport / py);
+    } else {
+        std::printf("  pyserial lockstep loop:          not run (no pyserial in /usr/bin/python3)\n");
+    }
 
     Peer paced(true);
     if (!paced.start())
         return 1;
     const double pacedTransport = Best([&] { return RunTransport(paced, lines); });
-    if (pacedTransport < 0)
+    const double pacedTermios = Best([&] { return RunTermios(paced, lines); });
+    if (pacedTransport < 0 || pacedTermios < 0)
         return 1;
     const double wire =
         std::chrono::duration<double>(WireTime(ImageFile::RECORD_SIZE + ImageDownload::ANSWER_SIZE)).count() *
         RECORDS;
     std::printf("Peer paced at %d bit/s, 8N2 (%d bits a byte):\n", BAUD, BITS_PER_BYTE);
-    std::printf("  ImageDownload + SerialTransport: %8.1f us per record (%.3f s)\n", PerRecordUs(pacedTransport),
-                pacedTransport);
-    std::printf("  wire time (287 + 4 bytes):       %8.1f us per record (%.3f s)\n", PerRecordUs(wire), wire);
-    std::printf("  ratio download / wire:           %8.2f\n", pacedTransport / wire);
+    std::printf("  ImageDownload + SerialTransport: %8.1f us per record\n", PerRecordUs(pacedTransport, RECORDS));
+    std::printf("  bare termios loop:               %8.1f us per record\n", PerRecordUs(pacedTermios, RECORDS));
+    std::printf("  wire time (287 + 4 bytes):       %8.1f us per record\n", PerRecordUs(wire, RECORDS));
+    std::printf("  ratio transport / termios:       %8.3f  (target <= 1.01)\n", pacedTransport / pacedTermios);
+
+    const std::vector<QByteArray> many = Image(MANY_RECORDS);
+    const double small = Best([&] { return RunTransport(instant, lines); });
+    const double large = RunTransport(instant, many);
+    if (small < 0 || large < 0)
+        return 1;
+    std::printf("Growth, instant peer:\n");
+    std::printf("  %6d records:                  %8.1f us per record\n", RECORDS, PerRecordUs(small, RECORDS));
+    std::printf("  %6d records:                  %8.1f us per record\n", MANY_RECORDS,
+                PerRecordUs(large, MANY_RECORDS));
+    std::printf("  ratio:                           %8.2f   (target: constant)\n",
+                PerRecordUs(large, MANY_RECORDS) / PerRecordUs(small, RECORDS));
+
+    const double ours = SyscallsPerRecord(argv[0], "transport");
+    const double bare = SyscallsPerRecord(argv[0], "termios");
+    if (ours < 0 || bare < 0) {
+        std::printf("System calls per record: not counted (no strace)\n");
+        return 0;
+    }
+    std::printf("System calls per record on the download's thread, instant peer (strace):\n");
+    std::printf("  ImageDownload + SerialTransport: %8.2f   (target <= 5)\n", ours);
+    std::printf("  bare termios loop:               %8.2f\n", bare);
     return 0;
 }

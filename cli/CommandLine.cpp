@@ -229,7 +229,9 @@ Commands:
                         reports, one a line, until the line is quiet for 1 s
                         or --seconds have passed
   calibrate             calibrate the touch panel over HID
-  udev-rule             the udev rule that gives users access to the controller
+  udev-rule [--config FILE]
+                        print the udev rules that give users access to the
+                        controller
 
 Options:
   --simulate[=com|hid]  run on the simulated controller, starting in COM
@@ -239,7 +241,8 @@ Options:
   --usb-path P          the controller at this USB path (such as 1-1.2)
   --serial S            the controller with this serial number
   --vid HEX, --pid HEX  the controller's IDs (instead of Config.ini)
-  --config FILE         read VID and PID from FILE instead of ./Config.ini
+  --config FILE         read VID and PID from FILE instead of Config.ini (the
+                        working directory's, else ~/.config/morvax-tool/'s)
   --baud RATE           serial rate: 9600, 38400, 115200, 128000, 230400,
                         256000 or 460800 (default)
   --seconds N           how long status reads at most (default 10)

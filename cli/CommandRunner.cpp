@@ -1,5 +1,6 @@
 #include "cli/CommandRunner.h"
 #include "app/IniFile.h"
+#include "app/SettingsFile.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandSession.h"
 #include "cli/ExitStatus.h"
@@ -37,10 +38,11 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
     Output out(inv.json);
     StopSignal::Install();
 
-    // The controller's IDs: --vid/--pid, else the settings file.
+    // The controller's IDs: --vid/--pid, else the settings file: --config,
+    // else the Config.ini the window reads.
     if (!inv.config.isEmpty() && !QFileInfo(inv.config).isFile())
         return out.result(EXIT_USAGE, QStringLiteral("Cannot read the settings file %1").arg(inv.config));
-    const QString config = inv.config.isEmpty() ? QStringLiteral("./Config.ini") : inv.config;
+    const QString config = inv.config.isEmpty() ? SettingsFilePath(QStringLiteral("Config.ini")) : inv.config;
     auto fromConfig = [&config](const char* key) {
         return GetPrivateProfileString(QStringLiteral("VID/PID"), QString::fromLatin1(key), QString(), 260, config);
     };

@@ -38,6 +38,8 @@ void CHoverButton::SetIcon(const QIcon& normal, const QIcon& hover)
     m_iconNormal = normal;
     m_iconHover = hover;
     m_bHasIcon = true;
+    const QString words = IconWords(normal);
+    setAccessibleName(words.isEmpty() ? QString() : text() + QStringLiteral(": ") + words);
 }
 
 void CHoverButton::SetIconAlign(int align)

@@ -23,7 +23,9 @@ public:
     ~CHoverButton() override;
 
     // Normal icon: normal and disabled looks; hover icon: hover, pressed and
-    // released looks. Icons are shared, not copied. No repaint.
+    // released looks. Icons are shared, not copied. No repaint. A lamp icon
+    // is named in the accessible name ("Switch to HID: green lamp"); with
+    // any other icon the name is the caption.
     void SetIcon(const QIcon& normal, const QIcon& hover);
     void SetIconAlign(int align);                            // 0 left of caption, 1 above (others: 0); repaints
     void SetIconTop(int top);                                // pixels above an icon over the caption; repaints

@@ -53,7 +53,40 @@ bool CLedCtrl::SetLed(QWidget* /*window: the light itself*/, int nColor, int nSh
     }
     if (nPeriod > 0)
         m_timer = startTimer(nPeriod);
+    UpdateAccessibleName();
     return true;
+}
+
+void CLedCtrl::SetLabel(const QString& label)
+{
+    m_label = label;
+    UpdateAccessibleName();
+}
+
+QString CLedCtrl::StateWords() const
+{
+    const char* colour = nullptr;
+    switch (m_nColor) {
+    case LED_RED: colour = "red"; break;
+    case LED_GREY: colour = "grey"; break;
+    case LED_BLUE: colour = "blue"; break;
+    case LED_GREEN: colour = "green"; break;
+    case LED_YELLOW: colour = "yellow"; break;
+    default: break;
+    }
+    if (!colour || (m_nShape != LED_CIRCLE && m_nShape != LED_SQUARE))
+        return QStringLiteral("no lamp");
+    // Yellow flips on every paint: with a period it blinks.
+    if (m_nColor == LED_YELLOW && m_nPeriod > 0)
+        return QStringLiteral("blinking yellow");
+    return QString::fromLatin1(m_bLit == 1 ? "bright " : "dark ") + QLatin1String(colour);
+}
+
+void CLedCtrl::UpdateAccessibleName()
+{
+    const QString name = m_label.isEmpty() ? StateWords() : m_label + QStringLiteral(": ") + StateWords();
+    if (name != accessibleName())
+        setAccessibleName(name);
 }
 
 QRect CLedCtrl::lampRect() const
@@ -66,6 +99,7 @@ void CLedCtrl::timerEvent(QTimerEvent* e)
     if (m_nPeriod == 0)
         return;
     repaint();  // at once, so a blinking lamp keeps its rhythm
+    UpdateAccessibleName();
     QWidget::timerEvent(e);
 }
 
@@ -86,6 +120,7 @@ void CLedCtrl::paintEvent(QPaintEvent*)
     } else {
         body = m_bLit == 1 ? bright : dark;
     }
+    UpdateAccessibleName();
 
     const QRect lamp = lampRect();
     if (lamp.width() <= 0 || lamp.height() <= 0)

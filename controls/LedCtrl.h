@@ -33,6 +33,15 @@ public:
 
     int m_bLit = 0;  // 1 bright, 0 dark; set by the owner after SetLed
 
+    // The light's accessible name is label: state ("HID light: bright
+    // green"); the state follows SetLed, every paint and timer tick, and
+    // UpdateAccessibleName, which an owner that writes m_bLit calls after.
+    void SetLabel(const QString& label);
+    void UpdateAccessibleName();
+    // The state in words: "bright green", "dark red", "blinking yellow";
+    // "no lamp" before the first SetLed or with an unknown colour or style.
+    QString StateWords() const;
+
     int color() const { return m_nColor; }
     int shape() const { return m_nShape; }
     int period() const { return m_nPeriod; }
@@ -54,4 +63,5 @@ private:
     int m_nShape = 0;
     int m_nPeriod = 0;
     int m_timer = 0;
+    QString m_label;
 };

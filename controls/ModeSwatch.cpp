@@ -13,7 +13,20 @@ void ModeSwatch::draw(const QString& text, QColor background, QColor textColor)
     m_background = background;
     m_textColor = textColor;
     m_drawn = true;
+    updateAccessibleName();
     update();
+}
+
+void ModeSwatch::setLabel(const QString& label)
+{
+    m_label = label;
+    updateAccessibleName();
+}
+
+void ModeSwatch::updateAccessibleName()
+{
+    const bool shows = m_drawn && m_textColor != m_background;
+    setAccessibleName(m_label + (shows ? QStringLiteral(": marked") : QStringLiteral(": not marked")));
 }
 
 QRect ModeSwatch::insideRect() const

@@ -18,6 +18,11 @@ public:
     // and as high as a line, clipped to the inside of the frame.
     void draw(const QString& text, QColor background, QColor textColor);
 
+    // The accessible name is label: marked ("d: marked") while a drawn text
+    // shows (its colour differs from its background), label: not marked
+    // otherwise.
+    void setLabel(const QString& label);
+
     QString text() const { return m_text; }
     QColor background() const { return m_background; }
     QColor textColor() const { return m_textColor; }
@@ -33,4 +38,7 @@ private:
     QColor m_background;
     QColor m_textColor;
     bool m_drawn = false;
+    QString m_label;
+
+    void updateAccessibleName();
 };

@@ -23,12 +23,13 @@ QByteArray ImageFile::ToTextMode(const QByteArray& raw)
     return out;
 }
 
-bool ImageFile::ReadTextMode(const QString& path, QByteArray& bytes, QString* reason)
+bool ImageFile::ReadTextMode(const QString& path, QByteArray& bytes, QString* reason, qint64 maxRawBytes,
+                             qint64* rawSize)
 {
     bytes.clear();
     RegularFile file;
     QByteArray raw;
-    if (!file.open(path, MAX_FILE_BYTES) || !file.read(raw)) {
+    if (!file.open(path, MAX_FILE_BYTES) || !file.read(raw, maxRawBytes)) {
         if (reason) {
             if (file.error() == RegularFile::Error::TooLarge)
                 *reason = QStringLiteral("is %1 bytes, more than the %2 MiB an image may have")
@@ -39,6 +40,8 @@ bool ImageFile::ReadTextMode(const QString& path, QByteArray& bytes, QString* re
         }
         return false;
     }
+    if (rawSize)
+        *rawSize = file.size();
     bytes = ToTextMode(raw);
     return true;
 }

@@ -37,13 +37,15 @@ public:
     // needs ".mvx" and no ".eep.mvx".
     static bool NameFits(Kind kind, const QString& path);
 
-    // Reads the whole file at path in text mode into bytes. Only a regular
-    // file of at most MAX_FILE_BYTES bytes is read, and nothing waits: a
-    // FIFO, a directory or a device is refused at once. False when the file
-    // cannot be opened or read or is refused; bytes is then empty and reason
-    // (when given) holds a few words on why ("is a FIFO", "No such file or
-    // directory").
-    static bool ReadTextMode(const QString& path, QByteArray& bytes, QString* reason = nullptr);
+    // Reads the file at path in text mode into bytes: the whole file, or its
+    // first maxRawBytes bytes when maxRawBytes >= 0 (rawSize, when given,
+    // then tells the file's whole size). Only a regular file of at most
+    // MAX_FILE_BYTES bytes is read, and nothing waits: a FIFO, a directory or
+    // a device is refused at once. False when the file cannot be opened or
+    // read or is refused; bytes is then empty and reason (when given) holds a
+    // few words on why ("is a FIFO", "No such file or directory").
+    static bool ReadTextMode(const QString& path, QByteArray& bytes, QString* reason = nullptr,
+                             qint64 maxRawBytes = -1, qint64* rawSize = nullptr);
 
     // CR LF pairs to LF; every other byte as it is.
     static QByteArray ToTextMode(const QByteArray& raw);

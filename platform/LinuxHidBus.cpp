@@ -4,10 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cwchar>
-#include <fcntl.h>
 #include <hidapi.h>
 #include <libudev.h>
-#include <unistd.h>
 
 #if !(HID_API_VERSION >= HID_API_MAKE_VERSION(0, 14, 0))
 #include <fcntl.h>
@@ -218,15 +216,12 @@ std::unique_ptr<HidDevice> LinuxHidBus::open(const std::string& path, int* error
         *error = 0;
     if (!m_initialised)
         return nullptr;
+    // hidapi leaves the failed open's errno in place.
+    errno = 0;
     hid_device* dev = hid_open_path(path.c_str());
     if (!dev) {
-        if (error) {
-            // hidapi keeps only a text; the open itself tells the error.
-            const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-            *error = fd < 0 ? errno : EIO;
-            if (fd >= 0)
-                ::close(fd);
-        }
+        if (error)
+            *error = errno ? errno : EIO;
         return nullptr;
     }
     return std::make_unique<LinuxHidDevice>(dev, path);

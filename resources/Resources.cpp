@@ -69,6 +69,17 @@ QIcon ToolIcon(int id)
     return *it;
 }
 
+QString IconWords(const QIcon& icon)
+{
+    if (icon.isNull())
+        return QString();
+    if (icon.cacheKey() == ToolIcon(IDI_BULB_GREEN).cacheKey())
+        return QStringLiteral("green lamp");
+    if (icon.cacheKey() == ToolIcon(IDI_BULB_GREY).cacheKey())
+        return QStringLiteral("grey lamp");
+    return QString();
+}
+
 std::optional<QCursor> ToolCursor(int id)
 {
     if (id != IDC_HAND)

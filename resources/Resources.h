@@ -26,6 +26,9 @@ constexpr int BULB_GLASS_Y = 14;
 // Icon by resource number; a null icon for an unknown number. Repeated calls
 // return copies of one icon (equal cacheKey()).
 QIcon ToolIcon(int id);
+// What an icon shows, in words for screen readers: "green lamp" for
+// IDI_BULB_GREEN, "grey lamp" for IDI_BULB_GREY, "" for any other icon.
+QString IconWords(const QIcon& icon);
 // Cursor by resource number; nothing for an unknown number.
 std::optional<QCursor> ToolCursor(int id);
 // Bitmap by resource number; a null pixmap for an unknown number.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing
-# morvax-tool need (clang and its runtime libraries for scripts/fuzz.sh).
-# Runs apt-get only when something is missing.
+# Installs the Debian 12 packages that building, running, testing and
+# packaging morvax-tool need (clang and its runtime for scripts/fuzz.sh; the
+# validators of the desktop entry and the metainfo, dpkg-shlibdeps and file
+# for cpack -G DEB). Runs apt-get only when something is missing.
 set -euo pipefail
 
 PACKAGES=(
@@ -11,6 +12,7 @@ PACKAGES=(
   fonts-liberation
   xvfb xauth imagemagick x11-utils
   clang libclang-rt-dev
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

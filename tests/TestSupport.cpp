@@ -6,15 +6,38 @@
 #include <QFile>
 #include <QPlainTextEdit>
 
+EmptyUserSettings::EmptyUserSettings() : m_old(qgetenv("XDG_CONFIG_HOME")), m_hadOld(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+}
+
+EmptyUserSettings::~EmptyUserSettings()
+{
+    if (m_hadOld)
+        qputenv("XDG_CONFIG_HOME", m_old);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString EmptyUserSettings::toolDir() const
+{
+    const QString d = m_dir.filePath(QStringLiteral("morvax-tool"));
+    QDir().mkpath(d);
+    return d;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 DialogFixture::DialogFixture(const SimKnobs& knobs, const char* configIni)
 {
     m_oldDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    if (configIni) {
-        QFile f(dir.filePath(QStringLiteral("Config.ini")));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(configIni);
-    }
+    if (configIni)
+        WriteFile(dir.filePath(QStringLiteral("Config.ini")), configIni);
     sim = std::make_unique<SimPlatform>(clock, prompts, knobs);
     dlg = std::make_unique<CToolDlg>(sim->platform());
 }

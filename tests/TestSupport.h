@@ -32,8 +32,29 @@ public:
     std::function<void(const QString&)> onMessage;
 };
 
+// Points XDG_CONFIG_HOME at an empty folder of its own for the lifetime of
+// the object and restores it after, so that the settings of whoever runs the
+// tests are never found.
+class EmptyUserSettings {
+public:
+    EmptyUserSettings();
+    ~EmptyUserSettings();
+    // The tool's folder in it ($XDG_CONFIG_HOME/morvax-tool), created.
+    QString toolDir() const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_old;
+    bool m_hadOld;
+};
+
+// Writes bytes to path; false when that fails.
+bool WriteFile(const QString& path, const QByteArray& bytes);
+
 // The real main window on the simulated controller with a manual clock, in a
-// working directory of its own (which may hold a Config.ini).
+// working directory of its own (which may hold a Config.ini) and with no
+// user settings folder (userSettings.toolDir() is empty until a test writes
+// there, before open()).
 class DialogFixture {
 public:
     // configIni: the Config.ini contents; null for no file.
@@ -43,6 +64,7 @@ public:
     // Shows the window, which runs the opening steps.
     void open();
 
+    EmptyUserSettings userSettings;
     ManualClock clock;
     FakePrompts prompts;
     std::unique_ptr<SimPlatform> sim;

@@ -8,6 +8,9 @@ tool="$1"; demo="$2"; shot="$3"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp -r "$demo"/. "$work"/
+# Only the demo settings: none from the user running the tests.
+mkdir -p "$work/xdg-config"
+export XDG_CONFIG_HOME="$work/xdg-config"
 
 run() {
   cd "$work"

@@ -34,20 +34,27 @@ private slots:
     void startUpState_data()
     {
         QTest::addColumn<QByteArray>("configIni");  // null: no file
-        QTest::addColumn<QString>("other");         // or a FIFO or a directory by that name
+        QTest::addColumn<QString>("other");             // or a FIFO or a directory by that name
+        QTest::addColumn<QByteArray>("userConfigIni");  // in the user's settings folder; null: none
         QTest::addColumn<QString>("vid");
         QTest::addColumn<QString>("pid");
-        QTest::newRow("Config.ini") << QByteArray("[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n") << "" << "2f5a" << "0107";
-        QTest::newRow("no Config.ini: empty") << QByteArray() << "" << "" << "";
+        const QByteArray ini("[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n");
+        const QByteArray other("[VID/PID]\r\nVID=1111\r\nPID=2222\r\n");
+        const QByteArray none;
+        QTest::newRow("Config.ini") << ini << "" << none << "2f5a" << "0107";
+        QTest::newRow("no Config.ini: empty") << none << "" << none << "" << "";
+        QTest::newRow("only the user's Config.ini") << none << "" << other << "1111" << "2222";
+        QTest::newRow("the working directory's first") << ini << "" << other << "2f5a" << "0107";
         // Taken as no file, at once (a FIFO without a writer would otherwise
-        // hold the start-up for ever).
-        QTest::newRow("Config.ini a FIFO: empty") << QByteArray() << "fifo" << "" << "";
-        QTest::newRow("Config.ini a directory: empty") << QByteArray() << "directory" << "" << "";
+        // hold the start-up for ever), so the user's folder is looked at.
+        QTest::newRow("Config.ini a FIFO: empty") << none << "fifo" << none << "" << "";
+        QTest::newRow("Config.ini a directory: the user's") << none << "directory" << other << "1111" << "2222";
     }
     void startUpState()
     {
         QFETCH(QByteArray, configIni);
         QFETCH(QString, other);
+        QFETCH(QByteArray, userConfigIni);
         QFETCH(QString, vid);
         QFETCH(QString, pid);
         DialogFixture f(absent, configIni.isNull() ? nullptr : configIni.constData());
@@ -56,6 +63,8 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
         else if (other == "directory")
             QVERIFY(QDir().mkdir(ini));
+        if (!userConfigIni.isNull())
+            QVERIFY(WriteFile(f.userSettings.toolDir() + QStringLiteral("/Config.ini"), userConfigIni));
         f.open();
         for (CLedCtrl* led : {f.dlg->m_ledHid, f.dlg->m_ledCom, f.dlg->m_ledEeprom, f.dlg->m_ledFlash})
             QCOMPARE(CentrePixel(led), QColor(150, 0, 0));  // dark red body

@@ -24,11 +24,10 @@ QByteArray Jpeg(int w, int h, int dpi)
     return bytes;
 }
 
-// Writes fx.jpg in the current directory; no file for empty bytes.
-void WriteFxJpg(const QByteArray& bytes)
+// Writes fx.jpg into dir; no file for empty bytes.
+void WriteFxJpg(const QByteArray& bytes, const QString& dir = QStringLiteral("."))
 {
-    QFile f(QStringLiteral("fx.jpg"));
-    QVERIFY(bytes.isEmpty() || (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()));
+    QVERIFY(bytes.isEmpty() || WriteFile(dir + QStringLiteral("/fx.jpg"), bytes));
 }
 
 // The visible splash windows.
@@ -41,10 +40,12 @@ QList<QWidget*> VisibleSplashes()
     return found;
 }
 
-// Runs in a working directory of its own for the lifetime of the object.
+// Runs in a working directory of its own, with no user settings, for the
+// lifetime of the object.
 struct WorkDir {
     WorkDir() : old(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
     ~WorkDir() { QDir::setCurrent(old); }
+    EmptyUserSettings userSettings;
     QTemporaryDir dir;
     QString old;
 };
@@ -101,18 +102,21 @@ private slots:
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("fxJpg");
+        QTest::addColumn<bool>("inUserFolder");  // else in the working directory
         QTest::addColumn<bool>("shown");
         // No resolution: the window's size is the picture's size in pixels.
-        QTest::newRow("fx.jpg present") << Jpeg(320, 200, 0) << true;
-        QTest::newRow("fx.jpg missing") << QByteArray() << false;
-        QTest::newRow("fx.jpg does not decode") << QByteArray("\xFF\xD8\xFF\xE0 not a picture") << false;
+        QTest::newRow("fx.jpg present") << Jpeg(320, 200, 0) << false << true;
+        QTest::newRow("fx.jpg missing") << QByteArray() << false << false;
+        QTest::newRow("fx.jpg does not decode") << QByteArray("\xFF\xD8\xFF\xE0 not a picture") << false << false;
+        QTest::newRow("fx.jpg only in the user's folder") << Jpeg(320, 200, 0) << true << true;
     }
     void startUp()
     {
         QFETCH(QByteArray, fxJpg);
+        QFETCH(bool, inUserFolder);
         QFETCH(bool, shown);
         WorkDir wd;
-        WriteFxJpg(fxJpg);
+        WriteFxJpg(fxJpg, inUserFolder ? wd.userSettings.toolDir() : QStringLiteral("."));
         ManualClock clock;
         FakePrompts prompts;
         SimPlatform sim(clock, prompts);

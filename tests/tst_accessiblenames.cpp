@@ -1,0 +1,150 @@
+// What a screen reader or UI automation reads from the lights, the lamps on
+// the switch and calibrate buttons, the mode swatches and the progress bars:
+// the state in words, kept up to date as the window's state changes.
+#include "TestSupport.h"
+#include "controls/HoverButton.h"
+#include "controls/LedCtrl.h"
+#include "controls/ModeSwatch.h"
+#include <QAccessible>
+#include <QFile>
+#include <QProgressBar>
+#include <QtTest>
+
+namespace {
+// The name as assistive technology gets it.
+QString AccessibleName(QWidget* w)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+    return iface ? iface->text(QAccessible::Name) : QStringLiteral("(no interface)");
+}
+
+// The names of the lights, the three lamps and the four swatches, in that order.
+QStringList StateNames(DialogFixture& f)
+{
+    QStringList names;
+    for (QWidget* w : std::initializer_list<QWidget*>{f.dlg->m_ledHid, f.dlg->m_ledCom, f.dlg->m_ledEeprom,
+                                                      f.dlg->m_ledFlash, f.dlg->m_btnSwitchToHid,
+                                                      f.dlg->m_btnSwitchToCom, f.dlg->m_btnCalibrate})
+        names << AccessibleName(w);
+    for (ModeSwatch* s : f.dlg->m_swatch)
+        names << AccessibleName(s);
+    return names;
+}
+
+// n image lines of 40 characters.
+QByteArray Lines(int n)
+{
+    QByteArray out;
+    for (int i = 1; i <= n; ++i)
+        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
+    return out;
+}
+} // namespace
+
+class TestAccessibleNames : public QObject {
+    Q_OBJECT
+private slots:
+    void light_data()
+    {
+        QTest::addColumn<int>("color");  // 0: no SetLed
+        QTest::addColumn<int>("shape");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<int>("lit");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("before the first SetLed") << 0 << 0 << 0 << 0 << "HID light: no lamp";
+        QTest::newRow("start-up red") << LED_RED << LED_CIRCLE << 0 << 0 << "HID light: dark red";
+        QTest::newRow("present") << LED_GREEN << LED_CIRCLE << 500 << 1 << "HID light: bright green";
+        QTest::newRow("green unlit") << LED_GREEN << LED_CIRCLE << 500 << 0 << "HID light: dark green";
+        QTest::newRow("yellow blinks") << LED_YELLOW << LED_CIRCLE << 300 << 1 << "HID light: blinking yellow";
+        QTest::newRow("unknown colour") << 2999 << LED_CIRCLE << 0 << 1 << "HID light: no lamp";
+    }
+    void light()
+    {
+        QFETCH(int, color);
+        QFETCH(int, shape);
+        QFETCH(int, period);
+        QFETCH(int, lit);
+        QFETCH(QString, name);
+        CLedCtrl led;
+        led.SetLabel(QStringLiteral("HID light"));
+        if (color) {
+            led.SetLed(&led, color, shape, period);
+            led.m_bLit = lit;
+            led.UpdateAccessibleName();
+        }
+        QCOMPARE(AccessibleName(&led), name);
+    }
+
+    // The window's controls through the handlers that change them.
+    void window_data()
+    {
+        QTest::addColumn<SimKnobs>("knobs");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("names");
+        const SimKnobs com = KnobsIn(SimKnobs::Mode::Com), hid = KnobsIn(SimKnobs::Mode::Hid);
+        const QStringList none{"d: not marked", "n: not marked", "z: not marked", "$: not marked"};
+        QTest::newRow("COM mode at start-up")
+            << com << "" << QStringList{"HID light: dark red", "COM light: bright green", "EEPROM light: dark red",
+                                        "flash light: dark red", "Switch to HID: grey lamp",
+                                        "Switch to COM: green lamp", "Calibrate: grey lamp"} + none;
+        QTest::newRow("HID mode after Setting")
+            << hid << "setting"
+            << QStringList{"HID light: bright green", "COM light: dark red", "EEPROM light: dark red",
+                           "flash light: dark red", "Switch to HID: green lamp", "Switch to COM: grey lamp",
+                           "Calibrate: grey lamp"} + none;
+        QTest::newRow("calibrated")
+            << hid << "calibrate"
+            << QStringList{"HID light: dark red", "COM light: dark red", "EEPROM light: dark red",
+                           "flash light: dark red", "Switch to HID: green lamp", "Switch to COM: grey lamp",
+                           "Calibrate: green lamp"} + none;
+        QTest::newRow("mode command n")
+            << com << "n"
+            << QStringList{"HID light: dark red", "COM light: bright green", "EEPROM light: dark red",
+                           "flash light: dark red", "Switch to HID: grey lamp", "Switch to COM: green lamp",
+                           "Calibrate: grey lamp", "d: not marked", "n: marked", "z: not marked", "$: not marked"};
+        QTest::newRow("flash downloaded")
+            << com << "flash"
+            << QStringList{"HID light: dark red", "COM light: bright green", "EEPROM light: dark red",
+                           "flash light: bright green", "Switch to HID: grey lamp", "Switch to COM: green lamp",
+                           "Calibrate: grey lamp"} + none;
+    }
+    void window()
+    {
+        QFETCH(SimKnobs, knobs);
+        QFETCH(QString, action);
+        QFETCH(QStringList, names);
+        DialogFixture f(knobs);
+        f.open();
+        if (action == "setting")
+            f.dlg->Run([&] { f.dlg->OnSetting(); });
+        else if (action == "calibrate")
+            f.dlg->Run([&] { f.dlg->OnCalibrate(); });
+        else if (action == "n")
+            f.dlg->Run([&] { f.dlg->OnModeN(); });
+        else if (action == "flash") {
+            f.dlg->m_strFlashFile = f.dir.filePath("fw.mvx");
+            QVERIFY(WriteFile(f.dlg->m_strFlashFile, Lines(227)));
+            f.dlg->Run([&] { f.dlg->OnFlashDownload(); });
+            QCOMPARE(f.prompts.messages, QStringList{"DownLoad Successful!"});
+        }
+        QCOMPARE(StateNames(f), names);
+    }
+
+    // A bar counts the records of the download in progress, then is back at 0.
+    void progressBar()
+    {
+        DialogFixture f;
+        f.open();
+        QCOMPARE(AccessibleName(f.dlg->m_progFlash), QStringLiteral("flash progress: 0"));
+        QStringList seen;
+        connect(f.dlg->m_progEeprom, &QProgressBar::valueChanged, this,
+                [&](int v) { if (v == 1 || v == 12) seen << AccessibleName(f.dlg->m_progEeprom); });
+        f.dlg->m_strEepromFile = f.dir.filePath("fw.eep.mvx");
+        QVERIFY(WriteFile(f.dlg->m_strEepromFile, Lines(20)));
+        f.dlg->Run([&] { f.dlg->OnEepromDownload(); });
+        QCOMPARE(seen, (QStringList{"EEPROM progress: 1 of 20", "EEPROM progress: 12 of 20"}));
+        QCOMPARE(AccessibleName(f.dlg->m_progEeprom), QStringLiteral("EEPROM progress: 0"));
+    }
+};
+QTEST_MAIN(TestAccessibleNames)
+#include "tst_accessiblenames.moc"

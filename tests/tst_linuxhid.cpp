@@ -1,0 +1,319 @@
+// LinuxHidBus (hidapi's hidraw backend over libudev) against emulated hidraw
+// devices. The test runs itself again in a private mount namespace with a
+// tmpfs over /sys, where FakeHidraw builds the sysfs tree libudev reads
+// (SYSTEMD_DEVICE_VERIFY_SYSFS=0 lets it read a tree that is not sysfs), and
+// with HidrawShim preloaded, which serves /dev/hidraw* from files whose owner
+// and mode the kernel checks. Skipped, with the reason, where no mount
+// namespace can be made.
+//
+// To add a case, add a row: a device is a FakeHidDevice; the bench plugs and
+// unplugs devices, answers feature reads, injects errors into feature
+// exchanges, and tells what reached the node (takeLog()).
+#include "TestSupport.h"
+#include "hid/HidLink.h"
+#include "hidraw/FakeHidraw.h"
+#include "operations/Calibration.h"
+#include "operations/ModeSwitch.h"
+#include "platform/LinuxHidBus.h"
+#include <QtTest>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sched.h>
+#include <string>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+using Bytes = std::vector<std::uint8_t>;
+
+QByteArray Descriptor(std::initializer_list<int> bytes)
+{
+    QByteArray out;
+    for (int b : bytes)
+        out += char(b);
+    return out;
+}
+
+// The controller: vendor page, input and output reports 1 of 63 bytes,
+// feature report 2 of 1 byte.
+const QByteArray CONTROLLER_DESCRIPTOR = Descriptor({
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,              // vendor page, application collection
+    0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,              // bytes
+    0x85, 0x01, 0x95, 0x3F, 0x09, 0x03, 0x81, 0x02,        // input 1: 63 bytes
+    0x09, 0x04, 0x91, 0x02,                                // output 1: 63 bytes
+    0x85, 0x02, 0x95, 0x01, 0x09, 0x02, 0xB1, 0x02, 0xC0,  // feature 2: 1 byte
+});
+// A boot keyboard: 8-byte input, 1-byte LED output, no report IDs.
+const QByteArray KEYBOARD_DESCRIPTOR = Descriptor({
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01, 0x75,
+    0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08,
+    0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15,
+    0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0,
+});
+
+constexpr gid_t PLUGDEV = 46;
+constexpr uid_t NOBODY = 65534;
+
+// hidraw2 and hidraw10, so that a numeric order of the nodes can be told
+// from a lexical one.
+FakeHidDevice Controller(mode_t mode = 0660, gid_t group = PLUGDEV)
+{
+    return {QStringLiteral("hidraw2"), 0x2f5a, 0x0107, 0x0213, QStringLiteral("MORVAX touch controller"),
+            CONTROLLER_DESCRIPTOR, mode, group};
+}
+FakeHidDevice Keyboard()
+{
+    return {QStringLiteral("hidraw10"), 0x1c4f, 0x0002, 0x0110, QStringLiteral("Bench USB keyboard"),
+            KEYBOARD_DESCRIPTOR, 0600, 0};
+}
+
+// The window's side of the HID link, without a window.
+struct Texts : ToolData, DataExchange {
+    Texts()
+    {
+        m_strVid = QStringLiteral("2f5a");
+        m_strPid = QStringLiteral("0107");
+    }
+    bool UpdateData(bool) override { return true; }
+};
+
+// Runs the test again inside a private mount namespace (a user namespace of
+// its own when not root) with a tmpfs over /sys and the shim preloaded.
+// Returns only when that cannot be done, with the reason in
+// MORVAX_HIDRAW_SKIP.
+void EnterBench(char** argv)
+{
+    std::string why;
+    auto failed = [&why](const char* what) { why = std::string(what) + ": " + std::strerror(errno); };
+    bool userNs = false;
+    if (::unshare(CLONE_NEWNS) != 0) {
+        const uid_t uid = ::getuid();
+        const gid_t gid = ::getgid();
+        auto write = [](const char* file, const std::string& text) {
+            const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+            const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+            if (fd >= 0)
+                ::close(fd);
+            return ok;
+        };
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            failed("no private mount namespace (unshare -m needs CAP_SYS_ADMIN, and user namespaces are not allowed)");
+        else if (!write("/proc/self/setgroups", "deny") || !write("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1\n") ||
+                 !write("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1\n"))
+            failed("cannot map this user into a user namespace");
+        userNs = true;
+    }
+    if (why.empty() && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        failed("cannot make the mount namespace private");
+    if (why.empty() && ::mount("tmpfs", "/sys", "tmpfs", MS_NOSUID | MS_NODEV | MS_NOEXEC, "mode=0755") != 0)
+        failed("cannot mount a tmpfs over /sys");
+    if (why.empty()) {
+        ::setenv("LD_PRELOAD", HIDRAW_SHIM, 1);
+        ::setenv("SYSTEMD_DEVICE_VERIFY_SYSFS", "0", 1);
+        ::setenv("MORVAX_HIDRAW_BENCH", userNs ? "userns" : "root", 1);
+        ::execv("/proc/self/exe", argv);
+        failed("cannot run the test again");
+    }
+    ::setenv("MORVAX_HIDRAW_SKIP", why.c_str(), 1);
+}
+} // namespace
+
+class TestLinuxHid : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsSet("MORVAX_HIDRAW_SKIP"))
+            QSKIP(qPrintable(QStringLiteral("no emulated hidraw bench here: ") + qEnvironmentVariable("MORVAX_HIDRAW_SKIP")));
+    }
+
+    // Both devices are listed, each node once.
+    void enumeration()
+    {
+        FakeHidraw bench;
+        QVERIFY(bench.ok());
+        QVERIFY(bench.add(Controller()));
+        QVERIFY(bench.add(Keyboard()));
+        LinuxHidBus bus;
+        std::vector<HidInterface> list;
+        QVERIFY(bus.interfaces(list));
+        // In the kernel's order, with the IDs the enumeration gives before
+        // anything is opened.
+        QCOMPARE(list.size(), std::size_t(2));
+        QCOMPARE(list[0].path, std::string("/dev/hidraw2"));
+        QCOMPARE(list[0].vendorId, std::uint16_t(0x2f5a));
+        QCOMPARE(list[0].productId, std::uint16_t(0x0107));
+        QCOMPARE(list[1].path, std::string("/dev/hidraw10"));
+        QCOMPARE(list[1].vendorId, std::uint16_t(0x1c4f));
+    }
+
+    // Attributes from udev, report lengths from the descriptor read through
+    // the hidraw ioctls.
+    void device_data()
+    {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<int>("vid");
+        QTest::addColumn<int>("pid");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("input");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<int>("feature");
+        QTest::newRow("controller") << "hidraw2" << 0x2f5a << 0x0107 << 0x0213 << 64 << 64 << 2;
+        QTest::newRow("keyboard") << "hidraw10" << 0x1c4f << 0x0002 << 0x0110 << 9 << 2 << 0;
+    }
+    void device()
+    {
+        QFETCH(QString, node);
+        QFETCH(int, vid);
+        QFETCH(int, pid);
+        QFETCH(int, version);
+        QFETCH(int, input);
+        QFETCH(int, output);
+        QFETCH(int, feature);
+        FakeHidraw bench;
+        QVERIFY(bench.add(Controller()) && bench.add(Keyboard()));
+        LinuxHidBus bus;
+        auto dev = bus.open("/dev/" + node.toStdString());
+        QVERIFY(dev);
+        HidAttributes a;
+        QVERIFY(dev->attributes(a));
+        QCOMPARE(int(a.vendorId), vid);
+        QCOMPARE(int(a.productId), pid);
+        QCOMPARE(int(a.versionNumber), version);
+        HidCaps caps;
+        QVERIFY(dev->caps(caps));
+        QCOMPARE(int(caps.inputReportLength), input);
+        QCOMPARE(int(caps.outputReportLength), output);
+        QCOMPARE(int(caps.featureReportLength), feature);
+    }
+
+    // The switch and calibrate reports reach the node, and what it answers
+    // comes back.
+    void featureReports_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QByteArray>("answer");  // to a read of report 2; null: none
+        QTest::addColumn<QString>("failing");    // "set" or "get": that exchange fails with EPIPE
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("switch to COM") << "switch" << QByteArray() << "" << true << QStringList{"hidraw2 set 02 40"};
+        QTest::newRow("switch to COM refused") << "switch" << QByteArray() << "set" << false
+                                               << QStringList{"hidraw2 set 02 40"};
+        QTest::newRow("calibrate") << "calibrate" << QByteArray("\x02\x02") << "" << true
+                                   << QStringList{"hidraw2 set 02 23", "hidraw2 get 02 -> 02 02"};
+        QTest::newRow("calibrate, read-back fails") << "calibrate" << QByteArray("\x02\x02") << "get" << false
+                                                    << QStringList{"hidraw2 set 02 23", "hidraw2 get 02: Broken pipe"};
+    }
+    void featureReports()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, failing);
+        QFETCH(bool, ok);
+        QFETCH(QStringList, log);
+        FakeHidraw bench;
+        QVERIFY(bench.add(Controller()));
+        if (!answer.isNull())
+            QVERIFY(bench.setFeatureAnswer("hidraw2", 0x02, answer));
+        if (!failing.isEmpty())
+            QVERIFY(bench.failFeature("hidraw2", failing.toLatin1().constData(), EPIPE));
+        LinuxHidBus bus;
+        std::unique_ptr<HidDevice> dev = bus.open("/dev/hidraw2");
+        QVERIFY(dev);
+        bench.takeLog();
+        ManualClock clock;
+        // What the window logs beside its message when the report fails.
+        QString why;
+        if (operation == "switch") {
+            why = ModeSwitch::toCom(*dev, clock).line();
+        } else {
+            Calibration calibration(clock);
+            const Calibration::Outcome outcome = calibration.run(dev);
+            QCOMPARE(outcome != Calibration::Outcome::ReadFailed, ok);
+            const Bytes report(calibration.report().begin(), calibration.report().end());
+            QCOMPARE(report, (ok ? Bytes{0x02, 0x02} : Bytes{0x02, 0x23}));
+            why = calibration.failure().line();
+        }
+        const QString step = failing == "set" ? "feature report" : "read-back";
+        QCOMPARE(why, ok ? QString() : "/dev/hidraw2: " + step + ": Broken pipe");
+        QCOMPARE(bench.takeLog(), log);
+    }
+
+    // What a user without root meets on the node, by its owner, group and
+    // mode: the bus's open, and the HID search of the window's Setting
+    // command (which then logs "Could not find the specified HID device!").
+    void openAsUser_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("inPlugdev");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("openLog");
+        QTest::addColumn<QString>("searchLog");  // HidLink's log after the search
+        const QString found = "HID Opened OK!\r\nFound HID Device!\r\n";
+        QTest::newRow("root's node: permission denied") << 0600 << true << false
+                                                        << "hidraw2 open: Permission denied" << "";
+        QTest::newRow("plugdev node, user not in plugdev") << 0660 << false << false
+                                                           << "hidraw2 open: Permission denied" << "";
+        QTest::newRow("plugdev node, user in plugdev") << 0660 << true << true << "hidraw2 open: ok" << found;
+    }
+    void openAsUser()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, inPlugdev);
+        QFETCH(bool, opens);
+        QFETCH(QString, openLog);
+        QFETCH(QString, searchLog);
+        if (qEnvironmentVariable("MORVAX_HIDRAW_BENCH") != "root")
+            QSKIP("switching to another user needs root");
+        FakeHidraw bench;
+        QVERIFY(bench.add(Controller(mode_t(mode), PLUGDEV)));
+        bench.takeLog();
+        LinuxHidBus bus;
+        AsUser user(NOBODY, NOBODY, inPlugdev ? std::vector<gid_t>{PLUGDEV} : std::vector<gid_t>{});
+        QVERIFY(user.ok());
+        int error = -1;
+        QCOMPARE(bool(bus.open("/dev/hidraw2", &error)), opens);
+        QCOMPARE(error, opens ? 0 : EACCES);
+        QCOMPARE(bench.takeLog().value(0), openLog);
+        Texts texts;
+        HidLink link(bus, texts, texts);
+        QCOMPARE(link.OpenHidDevice(), opens);
+        QCOMPARE(texts.m_strLog, searchLog);
+        // Closed to this user is told, not taken for an absent controller.
+        QCOMPARE(link.failure().line(),
+                 opens ? QString() : "/dev/hidraw2: cannot open: Permission denied: run `scripts/install-udev-rule.sh`");
+    }
+
+    // A device unplugged between the enumeration and the open.
+    void goneBeforeOpen()
+    {
+        FakeHidraw bench;
+        QVERIFY(bench.add(Controller()) && bench.add(Keyboard()));
+        LinuxHidBus bus;
+        std::vector<HidInterface> list;
+        QVERIFY(bus.interfaces(list));
+        QCOMPARE(list.size(), std::size_t(2));
+        bench.remove("hidraw2");
+        bench.takeLog();
+        int error = 0;
+        QVERIFY(!bus.open("/dev/hidraw2", &error));
+        QCOMPARE(error, ENOENT);
+        QCOMPARE(bench.takeLog(), QStringList{"hidraw2 open: No such file or directory"});
+        QVERIFY(bus.open("/dev/hidraw10"));
+        QVERIFY(bus.interfaces(list));
+        QCOMPARE(list.size(), std::size_t(1));
+        QCOMPARE(list[0].path, std::string("/dev/hidraw10"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("MORVAX_HIDRAW_BENCH"))
+        EnterBench(argv);
+    QCoreApplication app(argc, argv);
+    TestLinuxHid test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_linuxhid.moc"

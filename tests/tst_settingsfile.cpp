@@ -1,0 +1,88 @@
+#include "app/SettingsFile.h"
+#include <QtTest>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+
+// Where Config.ini (and fx.jpg) come from: the working directory unless it
+// has no regular file of that name, then the user's settings folder.
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+
+    // What to put at a path: nothing, a file, a folder, a FIFO or a dangling link.
+    static bool Make(const QString& path, const QString& kind)
+    {
+        if (kind == "none")
+            return true;
+        if (kind == "file") {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write("[VID/PID]\n") > 0;
+        }
+        if (kind == "folder")
+            return QDir().mkpath(path);
+        if (kind == "fifo")
+            return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+        if (kind == "dangling link")
+            return QFile::link(path + ".gone", path);
+        return false;
+    }
+
+private slots:
+    void choice_data()
+    {
+        QTest::addColumn<QString>("here");       // what the working directory holds
+        QTest::addColumn<QString>("xdg");        // XDG_CONFIG_HOME: "" unset, "rel" relative, "abs" the test's folder
+        QTest::addColumn<QString>("userFile");   // what the user's folder holds
+        QTest::addColumn<QString>("expected");   // "here", "xdg" or "home"
+        QTest::newRow("file here, none in the user's folder") << "file" << "abs" << "none" << "here";
+        QTest::newRow("file here wins over the user's") << "file" << "abs" << "file" << "here";
+        QTest::newRow("none here: the user's") << "none" << "abs" << "file" << "xdg";
+        QTest::newRow("a folder here: the user's") << "folder" << "abs" << "file" << "xdg";
+        QTest::newRow("a FIFO here: the user's") << "fifo" << "abs" << "file" << "xdg";
+        QTest::newRow("a dangling link here: the user's") << "dangling link" << "abs" << "file" << "xdg";
+        QTest::newRow("none anywhere: the name here") << "none" << "abs" << "none" << "here";
+        QTest::newRow("a FIFO in the user's folder too: the name here") << "none" << "abs" << "fifo" << "here";
+        QTest::newRow("XDG_CONFIG_HOME unset: ~/.config") << "none" << "" << "file" << "home";
+        QTest::newRow("XDG_CONFIG_HOME relative: ~/.config") << "none" << "rel" << "file" << "home";
+    }
+    void choice()
+    {
+        QFETCH(QString, here);
+        QFETCH(QString, xdg);
+        QFETCH(QString, userFile);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        const QString work = root.filePath("work"), home = root.filePath("home"), xdgDir = root.filePath("xdg");
+        const QString homeTool = home + "/.config/morvax-tool", xdgTool = xdgDir + "/morvax-tool";
+        for (const QString& d : {work, homeTool, xdgTool})
+            QVERIFY(QDir().mkpath(d));
+        QVERIFY(Make(work + "/Config.ini", here));
+        // The user's file goes where the variables point; the other place
+        // holds a file too, which must not be taken.
+        const bool toXdg = xdg == "abs";
+        QVERIFY(Make((toXdg ? xdgTool : homeTool) + "/Config.ini", userFile));
+        QVERIFY(Make((toXdg ? homeTool : xdgTool) + "/Config.ini", "file"));
+
+        const QByteArray xdgValue = xdg == "abs" ? QFile::encodeName(xdgDir) : xdg == "rel" ? QByteArray("xdg") : QByteArray();
+        const QString chosen = ChooseSettingsFile("Config.ini", work, xdgValue, QFile::encodeName(home));
+        const QString want = expected == "here" ? work : expected == "xdg" ? xdgTool : homeTool;
+        QCOMPARE(chosen, want + "/Config.ini");
+    }
+
+    // Without a working-directory path the result is relative to it.
+    void relativeToTheWorkingDirectory()
+    {
+        QTemporaryDir work;
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        QFile f("fx.jpg");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QCOMPARE(ChooseSettingsFile("fx.jpg", QString(), "/nonexistent", "/nonexistent"), QString("fx.jpg"));
+        QCOMPARE(ChooseSettingsFile("Config.ini", QString(), "/nonexistent", "/nonexistent"), QString("Config.ini"));
+        QDir::setCurrent(old);
+    }
+};
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
