@@ -7,16 +7,16 @@
 
 namespace {
 // The commands and how many words each takes after it.
-struct CommandSpec {
+struct CommandShape {
     const char* name;
     int words;                    // 0 or 1
     const char* choices;          // the allowed words, space-separated; null for any (FILE)
     std::set<QString> options;    // options beyond --json, --simulate, --config, --vid, --pid, --help
 };
 
-const std::vector<CommandSpec>& Commands()
+const std::vector<CommandShape>& Commands()
 {
-    static const std::vector<CommandSpec> specs = {
+    static const std::vector<CommandShape> shapes = {
         {"list", 0, nullptr, {}},
         {"info", 0, nullptr, {"--usb-path", "--serial"}},
         {"flash", 1, nullptr, {"--port", "--usb-path", "--serial", "--baud"}},
@@ -26,12 +26,12 @@ const std::vector<CommandSpec>& Commands()
         {"calibrate", 0, nullptr, {"--usb-path", "--serial"}},
         {"udev-rule", 0, nullptr, {}},
     };
-    return specs;
+    return shapes;
 }
 
-const CommandSpec* FindCommand(const QString& name)
+const CommandShape* FindCommand(const QString& name)
 {
-    for (const CommandSpec& c : Commands())
+    for (const CommandShape& c : Commands())
         if (name == QLatin1String(c.name))
             return &c;
     return nullptr;
@@ -155,22 +155,21 @@ Invocation ParseCommandLine(const QStringList& words)
     if (inv.command == QLatin1String("udev-rule"))
         return inv;
 
-    const CommandSpec& spec = *FindCommand(inv.command);
+    const CommandShape& shape = *FindCommand(inv.command);
     for (const QString& o : seen)
-        if (!COMMON.count(o) && !spec.options.count(o))
+        if (!COMMON.count(o) && !shape.options.count(o))
             return Fail(QStringLiteral("%1 does not apply to %2").arg(o, inv.command));
-    if (inv.args.size() != spec.words) {
-        if (spec.words == 0)
+    // "d|n|z|$" for a word of a few choices, "a FILE" for any.
+    const QString wanted = shape.choices ? QString::fromLatin1(shape.choices).replace(u' ', u'|') : QStringLiteral("a FILE");
+    if (inv.args.size() != shape.words) {
+        if (shape.words == 0)
             return Fail(QStringLiteral("%1 takes no argument, not '%2'").arg(inv.command, inv.args.first()));
         if (inv.args.isEmpty())
-            return Fail(QStringLiteral("%1 needs %2").arg(inv.command,
-                                                          spec.choices ? QString::fromLatin1(spec.choices).replace(u' ', u'|')
-                                                                       : QStringLiteral("a FILE")));
+            return Fail(QStringLiteral("%1 needs %2").arg(inv.command, wanted));
         return Fail(QStringLiteral("%1 takes one argument, not '%2'").arg(inv.command, inv.args.join(u' ')));
     }
-    if (spec.choices && !QString::fromLatin1(spec.choices).split(u' ').contains(inv.args.first()))
-        return Fail(QStringLiteral("%1 takes %2, not '%3'")
-                        .arg(inv.command, QString::fromLatin1(spec.choices).replace(u' ', u'|'), inv.args.first()));
+    if (shape.choices && !wanted.split(u'|').contains(inv.args.first()))
+        return Fail(QStringLiteral("%1 takes %2, not '%3'").arg(inv.command, wanted, inv.args.first()));
 
     for (const auto& [name, value] : values) {
         if (name == QLatin1String("--port"))

@@ -15,7 +15,6 @@
 
 namespace {
 bool StopAsked() { return StopSignal::Received() != 0; }
-
 } // namespace
 
 int CommandSession::download(ImageFile::Kind kind)
