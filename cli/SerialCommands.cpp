@@ -60,15 +60,15 @@ int CommandSession::download(ImageFile::Kind kind)
         return stopped(message);
     case ImageTransfer::Outcome::TooFewLines:
     case ImageTransfer::Outcome::WrongAnswer:
-        return m_out.result(EXIT_REFUSED, message, transfer.text(), {{QStringLiteral("sent"), transfer.sent()}});
+        return m_out.result(EXIT_REFUSED, message, transfer.text(), {{QStringLiteral("accepted"), transfer.accepted()}});
     default: {
         const int status = failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
         return m_out.result(status, message, failure.ok() ? transfer.text() : failure.line(),
-                            {{QStringLiteral("sent"), transfer.sent()}});
+                            {{QStringLiteral("accepted"), transfer.accepted()}});
     }
     }
 
-    Output::Fields more{{QStringLiteral("sent"), transfer.sent()}, {QStringLiteral("seconds"), seconds}};
+    Output::Fields more{{QStringLiteral("accepted"), transfer.accepted()}, {QStringLiteral("seconds"), seconds}};
     QString summary = QStringLiteral("%1 records to %2 in %3 s").arg(total).arg(port.port).arg(seconds, 0, 'f', 2);
     if (kind == ImageFile::Kind::Flash) {
         // The controller may come back over HID after a flash: where it is

@@ -25,7 +25,7 @@ ImageTransfer::Outcome ImageTransfer::load(const QString& path)
 ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::function<void(int)>& progress,
                                            const std::function<bool()>& cancelled)
 {
-    m_sent = 0;
+    m_accepted = 0;
     // A port that did not open gets nothing; the download fails as a first
     // record without an answer would.
     if (m_transport.OpenComPort(portName) != 0) {
@@ -34,7 +34,7 @@ ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::f
     }
     ImageDownload download(m_transport, m_rules);
     const ImageDownload::Outcome outcome = download.Run(m_image.lines(), progress, cancelled);
-    m_sent = download.acceptedCount();
+    m_accepted = download.acceptedCount();
     m_text = download.text();
     switch (outcome) {
     case ImageDownload::Outcome::Success:
@@ -80,7 +80,7 @@ QString ImageTransfer::message(Outcome outcome) const
     case Outcome::TooFewLines:
         return QStringLiteral("Download Failed: Lines Number Of The File Is Error");
     case Outcome::Cancelled:
-        return QStringLiteral("Download cancelled at record %1 of %2").arg(m_sent).arg(total());
+        return QStringLiteral("Download cancelled at record %1 of %2").arg(m_accepted).arg(total());
     }
     return {};
 }

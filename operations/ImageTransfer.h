@@ -24,7 +24,7 @@ public:
         NoAnswer,        // a record got no full answer within the bound: failure() says so
         WrongAnswer,     // an answer's first byte was not 'P'
         TooFewLines,     // every record accepted, but fewer than the kind needs
-        Cancelled,       // stopped between two records: sent() records went out and were accepted
+        Cancelled,       // stopped between two records: accepted() records went out and were accepted
     };
 
     ImageTransfer(SerialTransport& transport, ImageFile::Kind kind);
@@ -46,8 +46,8 @@ public:
     const ImageDownload::Rules& rules() const { return m_rules; }
     // Records in the loaded image.
     int total() const { return static_cast<int>(m_image.lines().size()); }
-    // Records written and accepted by the last send().
-    int sent() const { return m_sent; }
+    // Records the controller accepted in the last send().
+    int accepted() const { return m_accepted; }
     // With LineTooLong: the 1-based number of the line.
     int badLine() const { return m_image.badLine(); }
     // The image as load() read it.
@@ -68,6 +68,6 @@ private:
     ImageFile::Kind m_kind;
     ImageDownload::Rules m_rules;
     ImageFile m_image;
-    int m_sent = 0;
+    int m_accepted = 0;
     QString m_text;
 };
