@@ -166,6 +166,13 @@ int CommandSession::hidNotFound()
                         why.ok() ? QStringLiteral("the controller went away") : why.line());
 }
 
+int CommandSession::hidExitStatus(const DeviceOutcome& failure) const
+{
+    if (failure.kind() == DeviceOutcome::Kind::Gone && m_hid.Present())
+        return EXIT_REFUSED;
+    return failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
+}
+
 bool CommandSession::waitBackInHid(std::int64_t startMs, const QString& usbPath, QString& where)
 {
     Clock& clock = *m_platform.clock;

@@ -62,6 +62,9 @@ private:
     bool openHid();
     // The result for a controller that could not be opened over HID.
     int hidNotFound();
+    // The exit status for a HID exchange that failed: a device that went
+    // wrong while still on the bus refused (1) rather than vanished.
+    int hidExitStatus(const DeviceOutcome& failure) const;
     // After a switch: waits until the controller at usbPath (any when empty)
     // is back in the wanted mode, at most until SWITCH_BACK_MS after startMs
     // (clock time); where says where it was found.

@@ -50,7 +50,7 @@ int CommandSession::calibrate()
     case Calibration::Outcome::TimedOut:
     case Calibration::Outcome::ReadFailed:
         // The device failed rather than answered: its failure says how.
-        status = failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
+        status = hidExitStatus(failure);
         break;
     case Calibration::Outcome::WrongAnswer:
         reason = QStringLiteral("the controller answered %1 %2")
@@ -96,7 +96,7 @@ int CommandSession::switchToCom()
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
     if (!sent.ok())
-        return m_out.result(ExitStatusOf(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
+        return m_out.result(hidExitStatus(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
     QString where;
     if (waitBackInCom(start, picked.usbPath, where))
         return m_out.result(EXIT_OK, QStringLiteral("In COM mode at %1").arg(where), QString(),

@@ -135,6 +135,8 @@ bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count
              knobs.calibrationResult = static_cast<std::uint8_t>(n);
              return ok && n <= 0xFF;
          }},
+        {"setFeatureError", number(knobs.setFeatureError)},
+        {"getFeatureError", number(knobs.getFeatureError)},
         {"usbPath", text8(knobs.usbPath)},
         {"serialNumber", text8(knobs.serialNumber)},
     };

@@ -38,7 +38,8 @@ public:
     // (hex), startPresent (0 or 1),
     // wrongAnswerAtRecord, silentFromRecord, unplugAtRecord,
     // stallFromRecord, answerDelayMs, switchAbsentMs, calibrationMs,
-    // calibrationResult, usbPath, serialNumber. Returns false with error
+    // calibrationResult, setFeatureError, getFeatureError (errno numbers),
+    // usbPath, serialNumber. Returns false with error
     // naming the first item not understood.
     static bool ParseSettings(const QString& text, SimKnobs& knobs, int& count, QString& error);
 

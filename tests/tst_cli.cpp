@@ -248,6 +248,12 @@ private slots:
                                        << "Download Failed: Lines Number Of The File Is Error";
         QTest::newRow("calibration failed") << QStringList{"calibrate", hid} << "calibrationResult=1" << 1
                                             << "HID calibrate failed1!";
+        QTest::newRow("switch report refused") << QStringList{"switch", "com", hid} << "setFeatureError=32" << 1
+                                               << "The switch command could not be sent!\nmorvax-tool: sim:controller: "
+                                                  "feature report: Broken pipe";
+        QTest::newRow("calibration read-back failed") << QStringList{"calibrate", hid} << "getFeatureError=5" << 1
+                                                      << "HID calibrate failed1!\nmorvax-tool: sim:controller: "
+                                                         "read-back: .*Input/output error";
         QTest::newRow("wrong name") << QStringList{"flash", "fw.bin", com} << "" << 2 << "Please choose .mvx file!";
         QTest::newRow("eeprom image as flash") << QStringList{"flash", "fw.eep.mvx", com} << "" << 2
                                                << "Please choose .mvx file!";
