@@ -96,10 +96,21 @@ bool CommandSession::pickPort(Controllers::ComPort& port, int& exit, const QStri
         return true;
     }
     if (picked.empty()) {
+        // In HID mode it is told to switch, as the window tells it; with
+        // nothing there at all, that is said.
+        const bool inHid = !m_strVid.isEmpty() && !m_strPid.isEmpty() &&
+                           !Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid),
+                                                m_inv.usbPath, m_inv.serial)
+                                .empty();
         const bool filtered = !m_inv.usbPath.isEmpty() || !m_inv.serial.isEmpty();
-        QString reason = filtered && !all.empty() ? QStringLiteral("no controller in COM mode matches --usb-path/--serial")
-                                                  : QStringLiteral("no controller found in COM mode");
-        exit = m_out.result(EXIT_NO_CONTROLLER, notInComMode, reason);
+        if (inHid)
+            exit = m_out.result(EXIT_NO_CONTROLLER, notInComMode,
+                                QStringLiteral("the controller is in HID mode (morvax-tool switch com)"));
+        else
+            exit = m_out.result(EXIT_NO_CONTROLLER, QStringLiteral("No controller found"),
+                                filtered && !all.empty()
+                                    ? QStringLiteral("no controller in COM mode matches --usb-path/--serial")
+                                    : QStringLiteral("no USB serial port of a controller is attached"));
         return false;
     }
     QStringList names;

@@ -264,7 +264,10 @@ private slots:
         QTest::newRow("no such port") << QStringList{"flash", "fw.mvx", "--port", "/dev/ttyNOSUCH0"} << "" << 3
                                       << "ttyNOSUCH0: cannot open: No such file or directory";
         QTest::newRow("no controller in COM mode") << QStringList{"status", "$", hid} << "" << 3
-                                                   << "Please switch to CDC mode!";
+                                                   << "Please switch to CDC mode!\nmorvax-tool: the controller is in "
+                                                      "HID mode \\(morvax-tool switch com\\)";
+        QTest::newRow("no controller at all") << QStringList{"flash", "fw.mvx", com} << "startPresent=0" << 3
+                                              << "No controller found";
         QTest::newRow("no controller over HID") << QStringList{"info", com} << "" << 3
                                                 << "Could not find the specified HID device!";
         QTest::newRow("several candidates") << QStringList{"flash", "fw.mvx", com} << "controllers=2" << 3
@@ -274,7 +277,8 @@ private slots:
         QTest::newRow("several candidates over HID") << QStringList{"calibrate", hid} << "controllers=2" << 3
                                                      << "2 controllers in HID mode; pick one with --usb-path or --serial";
         QTest::newRow("no such USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "2-1"} << "" << 3
-                                          << "matches --usb-path/--serial";
+                                          << "No controller found\nmorvax-tool: no controller in COM mode matches "
+                                             "--usb-path/--serial";
         QTest::newRow("silent controller") << QStringList{"flash", "fw.mvx", com} << "silentFromRecord=3" << 4
                                            << "read: no answer within 5 s";
         QTest::newRow("write stall") << QStringList{"eeprom", "fw.eep.mvx", com} << "stallFromRecord=3" << 4
