@@ -161,7 +161,7 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     const ImageTransfer::Outcome loaded = transfer.load(path);
     if (loaded != ImageTransfer::Outcome::Success) {
         if (loaded == ImageTransfer::Outcome::CannotOpenFile) {
-            d.Log(CannotOpenLine(path, transfer.image().errorText()));
+            d.Log(CannotOpenLine(path, transfer.fileError()));
             d.UpdateData(false);
         }
         d.MessageBox(transfer.message(loaded));
@@ -181,6 +181,10 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     // The cause goes in front of the log before the message is shown.
     if (outcome != ImageTransfer::Outcome::Success)
         d.ShowSerialFailure();
+    if (outcome == ImageTransfer::Outcome::CannotOpenFile) {  // gone or changed since it was checked
+        d.Log(CannotOpenLine(path, transfer.fileError()));
+        d.UpdateData(false);
+    }
 
     switch (outcome) {
     case ImageTransfer::Outcome::Success:

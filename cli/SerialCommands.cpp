@@ -29,7 +29,7 @@ int CommandSession::download(ImageFile::Kind kind)
     if (loaded != ImageTransfer::Outcome::Success)
         return m_out.result(EXIT_USAGE, transfer.message(loaded),
                             loaded == ImageTransfer::Outcome::CannotOpenFile
-                                ? QStringLiteral("%1: %2").arg(path, transfer.image().errorText())
+                                ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
                                 : transfer.text());
     Controllers::ComPort port;
     int exit = 0;
@@ -58,6 +58,14 @@ int CommandSession::download(ImageFile::Kind kind)
     case ImageTransfer::Outcome::Cancelled:
         m_out.log(message);
         return stopped(message);
+    case ImageTransfer::Outcome::CannotOpenFile:
+    case ImageTransfer::Outcome::LineTooLong:
+        // The file changed or went after it was checked.
+        return m_out.result(EXIT_USAGE, message,
+                            outcome == ImageTransfer::Outcome::CannotOpenFile
+                                ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
+                                : transfer.text(),
+                            {{QStringLiteral("accepted"), transfer.accepted()}});
     case ImageTransfer::Outcome::TooFewLines:
     case ImageTransfer::Outcome::WrongAnswer:
         return m_out.result(EXIT_REFUSED, message, transfer.text(), {{QStringLiteral("accepted"), transfer.accepted()}});

@@ -18,15 +18,36 @@ ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
                                           const std::function<void(int)>& progress,
                                           const std::function<bool()>& cancelled)
 {
+    std::size_t i = 0;
+    return Run(
+        [&lines, &i](QByteArray& line) {
+            if (i == lines.size())
+                return ImageLines::Next::End;
+            line = lines[i++];
+            return ImageLines::Next::Line;
+        },
+        progress, cancelled);
+}
+
+ImageDownload::Outcome ImageDownload::Run(const LineSource& next, const std::function<void(int)>& progress,
+                                          const std::function<bool()>& cancelled)
+{
     m_accepted = 0;
     m_text.clear();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const int number = static_cast<int>(i) + 1;
+    QByteArray line, record;
+    for (int number = 1;; ++number) {
         if (cancelled && cancelled()) {
             m_text = QStringLiteral("Stopped before record %1.").arg(number);
             return Outcome::Cancelled;
         }
-        const QByteArray record = Record(lines[i]);
+        const ImageLines::Next got = next(line);
+        if (got == ImageLines::Next::End)
+            break;
+        if (got != ImageLines::Next::Line) {
+            m_text = QStringLiteral("Line %1 of the image could no longer be read.").arg(number);
+            return Outcome::SourceFailed;
+        }
+        record = Record(line);
         m_answer.fill('\0', ANSWER_SIZE);
         if (m_transport.WriteComPort(record.constData(), ImageFile::RECORD_SIZE) != ImageFile::RECORD_SIZE) {
             m_text = QStringLiteral("Record %1 could not be sent.").arg(number);
@@ -34,8 +55,8 @@ ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
         }
         if (progress)
             progress(number);
-        const int got = m_transport.ReadComPort(m_answer.data(), ANSWER_SIZE);
-        if (got != ANSWER_SIZE) {
+        const int read = m_transport.ReadComPort(m_answer.data(), ANSWER_SIZE);
+        if (read != ANSWER_SIZE) {
             // A short answer is no answer: what follows would be out of step.
             if (m_transport.lastReadTimedOut()) {
                 m_text = QStringLiteral("No answer to record %1.").arg(number);
@@ -44,7 +65,7 @@ ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
             m_text = QStringLiteral("The answer to record %1 could not be read.").arg(number);
             return Outcome::PortFailed;
         }
-        if (m_answer[0] != ANSWER_OK && static_cast<int>(i) != m_rules.untestedIndex) {
+        if (m_answer[0] != ANSWER_OK && number - 1 != m_rules.untestedIndex) {
             m_text = QStringLiteral("Record %1 was refused.").arg(number);
             return Outcome::WrongAnswer;
         }

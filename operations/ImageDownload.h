@@ -1,4 +1,5 @@
 #pragma once
+#include "operations/ImageLines.h"
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -33,15 +34,24 @@ public:
                       // takes no data, device gone): the transport's failure() says why
         TooFewLines,  // all records accepted but fewer than leastCount
         Cancelled,    // stopped between two records: acceptedCount() went out and were accepted
+        SourceFailed, // the image could not be read on (changed or unreadable since it was checked)
     };
+
+    // Gives the next line to send into line: Line, or End when there is no
+    // more; TooLong or Failed when the image cannot be read on.
+    using LineSource = std::function<ImageLines::Next(QByteArray& line)>;
 
     ImageDownload(SerialTransport& transport, const Rules& rules);
 
-    // Sends lines (each at most 287 bytes with its LF, as ImageFile gives
-    // them) in order. progress(n) is called after the n-th record has been
-    // written, n counting from 1. cancelled() is asked before each record is
-    // written, never while one is in flight: true stops the download there
-    // with Cancelled. Returns the outcome; text() describes it.
+    // Sends the lines next gives (each at most 287 bytes with its LF, as
+    // ImageFile gives them) in order, one record in memory at a time.
+    // progress(n) is called after the n-th record has been written, n counting
+    // from 1. cancelled() is asked before each record is written, never while
+    // one is in flight: true stops the download there with Cancelled. Returns
+    // the outcome; text() describes it.
+    Outcome Run(const LineSource& next, const std::function<void(int)>& progress = {},
+                const std::function<bool()>& cancelled = {});
+    // The same for lines held in memory.
     Outcome Run(const std::vector<QByteArray>& lines, const std::function<void(int)>& progress = {},
                 const std::function<bool()>& cancelled = {});
 

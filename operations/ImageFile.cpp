@@ -1,5 +1,69 @@
 #include "operations/ImageFile.h"
 #include "platform/RegularFile.h"
+#include <algorithm>
+
+namespace {
+// Why an image file is refused, in a few words.
+QString RefusalText(const RegularFile& file)
+{
+    if (file.error() == RegularFile::Error::TooLarge)
+        return QStringLiteral("is %1 bytes, more than the %2 MiB an image may have")
+            .arg(file.size())
+            .arg(ImageFile::MAX_FILE_BYTES / (1024 * 1024));
+    return file.errorText();
+}
+
+// The text of an open image file, in text mode, a piece at a time: a CR at
+// the end of a piece waits for the next one, which may begin with its LF.
+ImageLines::Source TextModeSource(RegularFile& file, QString& errorText)
+{
+    struct State {
+        bool heldCr = false;
+        bool ended = false;
+        qint64 total = 0;
+    };
+    return [&file, &errorText, state = State{}](char* buffer, qint64 max) mutable -> qint64 {
+        for (;;) {
+            if (state.ended) {
+                if (!state.heldCr)
+                    return 0;
+                state.heldCr = false;
+                buffer[0] = '\r';
+                return 1;
+            }
+            QByteArray raw;
+            if (!file.read(raw, max - 1) || (state.total += raw.size()) > ImageFile::MAX_FILE_BYTES) {
+                errorText = file.error() == RegularFile::Error::None
+                                ? QStringLiteral("has grown past the %1 MiB an image may have")
+                                      .arg(ImageFile::MAX_FILE_BYTES / (1024 * 1024))
+                                : RefusalText(file);
+                return -1;
+            }
+            if (raw.isEmpty()) {
+                state.ended = true;
+                continue;
+            }
+            qint64 n = 0;
+            for (const char c : raw) {
+                if (state.heldCr) {
+                    state.heldCr = false;
+                    if (c == '\n') {
+                        buffer[n++] = '\n';  // the pair stands for its LF
+                        continue;
+                    }
+                    buffer[n++] = '\r';
+                }
+                if (c == '\r')
+                    state.heldCr = true;
+                else
+                    buffer[n++] = c;
+            }
+            if (n > 0)
+                return n;
+        }
+    };
+}
+} // namespace
 
 bool ImageFile::NameFits(Kind kind, const QString& path)
 {
@@ -30,14 +94,8 @@ bool ImageFile::ReadTextMode(const QString& path, QByteArray& bytes, QString* re
     RegularFile file;
     QByteArray raw;
     if (!file.open(path, MAX_FILE_BYTES) || !file.read(raw, maxRawBytes)) {
-        if (reason) {
-            if (file.error() == RegularFile::Error::TooLarge)
-                *reason = QStringLiteral("is %1 bytes, more than the %2 MiB an image may have")
-                              .arg(file.size())
-                              .arg(MAX_FILE_BYTES / (1024 * 1024));
-            else
-                *reason = file.errorText();
-        }
+        if (reason)
+            *reason = RefusalText(file);
         return false;
     }
     if (rawSize)
@@ -72,33 +130,86 @@ QString ImageFile::DisplayText(const QByteArray& textModeBytes, int maxLineChars
 ImageFile::Status ImageFile::Split(const QByteArray& bytes)
 {
     m_lines.clear();
+    m_count = 0;
     m_badLine = 0;
-    qsizetype start = 0;
-    const qsizetype n = bytes.size();
-    for (int number = 1; start < n; ++number) {
-        const qsizetype lf = bytes.indexOf('\n', start);
-        const qsizetype end = (lf < 0) ? n : lf + 1;  // one past the line's last byte
-        const qsizetype chars = (lf < 0 ? n : lf) - start;
-        if (lf == start)
-            break;  // a line of nothing but its line end ends the image
-        if (chars > MAX_LINE_CHARS) {
+    qint64 taken = 0;
+    ImageLines cutter([&bytes, &taken](char* buffer, qint64 max) {
+        const qint64 n = std::min<qint64>(max, bytes.size() - taken);
+        std::copy_n(bytes.constData() + taken, n, buffer);
+        taken += n;
+        return n;
+    });
+    QByteArray line;
+    for (;;) {
+        switch (cutter.next(line)) {
+        case ImageLines::Next::Line:
+            m_lines.push_back(line);
+            ++m_count;
+            continue;
+        case ImageLines::Next::TooLong:
             m_lines.clear();
-            m_badLine = number;
+            m_count = 0;
+            m_badLine = cutter.number();
             return Status::LineTooLong;
+        case ImageLines::Next::End:
+        case ImageLines::Next::Failed:  // memory does not fail
+            return Status::Ok;
         }
-        m_lines.push_back(bytes.mid(start, end - start));
-        start = end;
     }
-    return Status::Ok;
 }
 
 ImageFile::Status ImageFile::Load(const QString& path)
 {
     m_lines.clear();
+    m_count = 0;
     m_badLine = 0;
     m_errorText.clear();
-    QByteArray bytes;
-    if (!ReadTextMode(path, bytes, &m_errorText))
+    Reader reader;
+    if (!reader.open(path)) {
+        m_errorText = reader.errorText();
         return Status::CannotOpen;
-    return Split(bytes);
+    }
+    QByteArray line;
+    for (int number = 1;; ++number) {
+        switch (reader.next(line)) {
+        case ImageLines::Next::Line:
+            ++m_count;
+            continue;
+        case ImageLines::Next::TooLong:
+            m_count = 0;
+            m_badLine = number;
+            return Status::LineTooLong;
+        case ImageLines::Next::Failed:
+            m_count = 0;
+            m_errorText = reader.errorText();
+            return Status::CannotOpen;
+        case ImageLines::Next::End:
+            return Status::Ok;
+        }
+    }
+}
+
+ImageFile::Reader::Reader() = default;
+ImageFile::Reader::~Reader() = default;
+
+bool ImageFile::Reader::open(const QString& path)
+{
+    m_lines.reset();
+    m_errorText.clear();
+    m_file = std::make_unique<RegularFile>();
+    if (!m_file->open(path, MAX_FILE_BYTES)) {
+        m_errorText = RefusalText(*m_file);
+        return false;
+    }
+    m_lines = std::make_unique<ImageLines>(TextModeSource(*m_file, m_errorText));
+    return true;
+}
+
+ImageLines::Next ImageFile::Reader::next(QByteArray& line)
+{
+    if (!m_lines) {
+        line.clear();
+        return ImageLines::Next::Failed;
+    }
+    return m_lines->next(line);
 }

@@ -1,7 +1,11 @@
 #pragma once
+#include "operations/ImageLines.h"
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
+
+class RegularFile;
 
 // An image file (flash ".mvx" or EEPROM ".eep.mvx"): the rules for its name,
 // its text as the message log shows it, and its lines as the download sends
@@ -27,7 +31,7 @@ public:
 
     // How reading the image for a download ended.
     enum class Status {
-        Ok,           // lines() holds the lines to send (possibly none)
+        Ok,           // count() lines to send (possibly none)
         CannotOpen,   // the file could not be opened or read, or was refused; errorText() says why
         LineTooLong,  // line badLine() holds more than MAX_LINE_CHARS characters
     };
@@ -57,23 +61,46 @@ public:
     // would take the log box a long time to lay out).
     static QString DisplayText(const QByteArray& textModeBytes, int maxLineChars = -1);
 
-    // Reads the file at path and splits it into the lines a download sends:
-    // each line with its LF (the last one may lack it); the first line that
-    // holds only its LF ends the image, and neither it nor anything after it
-    // is sent or checked. Every line sent must fit one record whole.
+    // Reads the file at path and checks it as a download sends it: its lines,
+    // each with its LF (the last one may lack it); the first line that holds
+    // only its LF ends the image, and neither it nor anything after it is sent
+    // or checked. Every line sent must fit one record whole. The file is read
+    // in pieces and not kept: Reader reads it again to send it.
     Status Load(const QString& path);
-    // The lines of the last successful Load, in file order.
-    const std::vector<QByteArray>& lines() const { return m_lines; }
+    // The lines to send, after Load or Split.
+    int count() const { return m_count; }
     // With LineTooLong: the 1-based number of the offending line.
     int badLine() const { return m_badLine; }
     // With CannotOpen: why, in a few words.
     QString errorText() const { return m_errorText; }
 
-    // Splits text-mode bytes as Load does. Returns Ok or LineTooLong.
+    // Splits text-mode bytes as Load does, keeping the lines. Returns Ok or
+    // LineTooLong.
     Status Split(const QByteArray& textModeBytes);
+    // The lines of the last successful Split, in file order.
+    const std::vector<QByteArray>& lines() const { return m_lines; }
+
+    // The lines of an image file read one at a time, as Load checks them: a
+    // download holds one line in memory, not the file.
+    class Reader {
+    public:
+        Reader();
+        ~Reader();
+        // False when the file cannot be opened; errorText() says why.
+        bool open(const QString& path);
+        ImageLines::Next next(QByteArray& line);
+        // Why open or next failed, in a few words.
+        QString errorText() const { return m_errorText; }
+
+    private:
+        std::unique_ptr<RegularFile> m_file;
+        std::unique_ptr<ImageLines> m_lines;
+        QString m_errorText;
+    };
 
 private:
     std::vector<QByteArray> m_lines;
+    int m_count = 0;
     int m_badLine = 0;
     QString m_errorText;
 };

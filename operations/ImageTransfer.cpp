@@ -10,10 +10,15 @@ ImageTransfer::ImageTransfer(SerialTransport& transport, ImageFile::Kind kind)
 ImageTransfer::Outcome ImageTransfer::load(const QString& path)
 {
     m_text.clear();
+    m_path = path;
+    m_badLine = 0;
+    m_fileError.clear();
     switch (m_image.Load(path)) {
     case ImageFile::Status::CannotOpen:
+        m_fileError = m_image.errorText();
         return Outcome::CannotOpenFile;
     case ImageFile::Status::LineTooLong:
+        m_badLine = m_image.badLine();
         m_text = QStringLiteral("Line %1 holds more than %2 characters.").arg(badLine()).arg(ImageFile::MAX_LINE_CHARS);
         return Outcome::LineTooLong;
     case ImageFile::Status::Ok:
@@ -26,6 +31,13 @@ ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::f
                                            const std::function<bool()>& cancelled)
 {
     m_accepted = 0;
+    // The file was checked by load(); it is read again record by record, so
+    // that only one record is held, whatever the size of the image.
+    ImageFile::Reader reader;
+    if (!reader.open(m_path)) {
+        m_fileError = reader.errorText();
+        return Outcome::CannotOpenFile;
+    }
     // A port that did not open gets nothing; the download fails as a first
     // record without an answer would.
     if (m_transport.OpenComPort(portName) != 0) {
@@ -33,7 +45,9 @@ ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::f
         return Outcome::PortFailed;
     }
     ImageDownload download(m_transport, m_rules);
-    const ImageDownload::Outcome outcome = download.Run(m_image.lines(), progress, cancelled);
+    ImageLines::Next lastRead = ImageLines::Next::End;
+    const ImageDownload::Outcome outcome = download.Run(
+        [&reader, &lastRead](QByteArray& line) { return lastRead = reader.next(line); }, progress, cancelled);
     m_accepted = download.acceptedCount();
     m_text = download.text();
     switch (outcome) {
@@ -49,6 +63,14 @@ ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::f
         return Outcome::TooFewLines;
     case ImageDownload::Outcome::Cancelled:
         return Outcome::Cancelled;
+    case ImageDownload::Outcome::SourceFailed:
+        // The file changed or went since it was checked: never a success.
+        if (lastRead == ImageLines::Next::TooLong) {
+            m_badLine = m_accepted + 1;
+            return Outcome::LineTooLong;
+        }
+        m_fileError = reader.errorText().isEmpty() ? QStringLiteral("could no longer be read") : reader.errorText();
+        return Outcome::CannotOpenFile;
     }
     return Outcome::PortFailed;
 }

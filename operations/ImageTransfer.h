@@ -18,8 +18,8 @@ class ImageTransfer {
 public:
     enum class Outcome {
         Success,         // every record accepted, and enough of them
-        CannotOpenFile,  // the image cannot be read
-        LineTooLong,     // line badLine() does not fit one record; nothing was opened
+        CannotOpenFile,  // the image cannot be read (fileError() says why); at send(), not read on
+        LineTooLong,     // line badLine() does not fit one record (at send(): the file changed)
         PortFailed,      // the port did not open, or writing or reading failed: failure() says why
         NoAnswer,        // a record got no full answer within the bound: failure() says so
         WrongAnswer,     // an answer's first byte was not 'P'
@@ -29,14 +29,14 @@ public:
 
     ImageTransfer(SerialTransport& transport, ImageFile::Kind kind);
 
-    // Reads and checks the image at path. Success (total() records to send),
-    // CannotOpenFile or LineTooLong.
+    // Reads and checks the image at path, without keeping it. Success
+    // (total() records to send), CannotOpenFile or LineTooLong.
     Outcome load(const QString& path);
 
-    // Opens portName with the transport's settings and sends the loaded
-    // records; progress(n) after the n-th record was written; cancelled() is
-    // asked before each record. The port stays open (or, when it did not
-    // open, its failed state stays) until close().
+    // Opens the image again, opens portName with the transport's settings and
+    // sends the records read one at a time; progress(n) after the n-th record
+    // was written; cancelled() is asked before each record. The port stays
+    // open (or, when it did not open, its failed state stays) until close().
     Outcome send(const QString& portName, const std::function<void(int)>& progress = {},
                  const std::function<bool()>& cancelled = {});
     // Closes the port.
@@ -45,13 +45,13 @@ public:
     ImageFile::Kind kind() const { return m_kind; }
     const ImageDownload::Rules& rules() const { return m_rules; }
     // Records in the loaded image.
-    int total() const { return static_cast<int>(m_image.lines().size()); }
+    int total() const { return m_image.count(); }
     // Records the controller accepted in the last send().
     int accepted() const { return m_accepted; }
     // With LineTooLong: the 1-based number of the line.
-    int badLine() const { return m_image.badLine(); }
-    // The image as load() read it.
-    const ImageFile& image() const { return m_image; }
+    int badLine() const { return m_badLine; }
+    // With CannotOpenFile: why the file could not be read, in a few words.
+    QString fileError() const { return m_fileError; }
     // Why the port failed; ok() when it did not.
     const DeviceOutcome& failure() const;
     // A few words on the last outcome ("200 records, at least 227 needed.").
@@ -68,6 +68,9 @@ private:
     ImageFile::Kind m_kind;
     ImageDownload::Rules m_rules;
     ImageFile m_image;
+    QString m_path;
     int m_accepted = 0;
+    int m_badLine = 0;
+    QString m_fileError;
     QString m_text;
 };

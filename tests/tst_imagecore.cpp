@@ -1,6 +1,9 @@
 // Image files without a device: name rules, text mode, display text, the
-// split into records. Reading real files is tested in the window (tst_download).
+// split into records, and a file read in pieces as a download reads it.
+// Choosing and refusing files is tested in the window (tst_download).
 #include "operations/ImageFile.h"
+#include <QRandomGenerator>
+#include <QTemporaryFile>
 #include <QtTest>
 
 class TestImageCore : public QObject {
@@ -71,6 +74,48 @@ private slots:
         QCOMPARE(image.Split(text), badLine ? ImageFile::Status::LineTooLong : ImageFile::Status::Ok);
         QCOMPARE(QList<QByteArray>(image.lines().begin(), image.lines().end()), lines);
         QCOMPARE(image.badLine(), badLine);
+    }
+
+    void fileReadInPiecesGivesTheSplitLines()
+    {
+        // Some 300 KiB of lines of every length that fits, with CR LF and LF
+        // ends and stray CRs; where the reader's pieces of 65535 bytes end, a
+        // CR LF pair split in two, and a lone CR before a line's next byte.
+        constexpr int PIECE = 64 * 1024 - 1;
+        QRandomGenerator random(7);
+        QByteArray raw;
+        auto endAt = [&raw](qsizetype at, const QByteArray& end) {
+            while (raw.size() + 101 < at)
+                raw += QByteArray(100, 'f') + '\n';
+            raw += QByteArray(at - raw.size(), 'b') + end;
+        };
+        endAt(PIECE - 1, "\r\n");
+        endAt(2 * PIECE - 1, "\rx\n");
+        while (raw.size() < 300 * 1024) {
+            QByteArray line(random.bounded(1, ImageFile::MAX_LINE_CHARS + 1), 'a');
+            for (int i = 0; i < 3; ++i)
+                line[random.bounded(line.size())] = '\r';
+            raw += line + (random.bounded(2) ? "\r\n" : "\n");
+        }
+        raw += "tail\r";
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        file.write(raw);
+        file.close();
+
+        ImageFile whole;
+        QCOMPARE(whole.Split(ImageFile::ToTextMode(raw)), ImageFile::Status::Ok);
+        ImageFile checked;
+        QCOMPARE(checked.Load(file.fileName()), ImageFile::Status::Ok);
+        QCOMPARE(checked.count(), int(whole.lines().size()));
+        ImageFile::Reader reader;
+        QVERIFY(reader.open(file.fileName()));
+        QByteArray line;
+        for (const QByteArray& expected : whole.lines()) {
+            QCOMPARE(reader.next(line), ImageLines::Next::Line);
+            QCOMPARE(line, expected);
+        }
+        QCOMPARE(reader.next(line), ImageLines::Next::End);
     }
 };
 
