@@ -14,8 +14,11 @@ struct ToolData {
     QString m_strComPort;     // edit 1020
     QString m_strVersion;     // edit 1076
 
+    virtual ~ToolData() = default;
+
     // Puts a message in front of the log. A message carries its own line ends.
-    void Log(const QString& message) { m_strLog.prepend(message); }
+    // The window overrides it to note what its log box does not show yet.
+    virtual void Log(const QString& message) { m_strLog.prepend(message); }
 };
 
 // The data exchange between the members above and the window's controls.

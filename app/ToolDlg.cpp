@@ -25,6 +25,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QValidator>
 
 namespace {
@@ -65,7 +67,7 @@ public:
 
 // The log keeps CR LF line ends; the box shows a CR LF pair as a line break
 // and a lone CR or LF as nothing, as a classic multi-line edit does.
-QString LogToDisplay(const QString& log)
+QString LogToDisplay(QStringView log)
 {
     QString out;
     out.reserve(log.size());
@@ -86,6 +88,13 @@ QString DisplayToLog(const QString& display)
     QString out = display;
     out.replace(u'\n', QStringLiteral("\r\n"));
     return out;
+}
+
+// Whether a and b are one text because they share it. A shared text cannot
+// change: changing either string first gives it a copy of its own.
+bool SharesText(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.isEmpty() || a.constData() == b.constData());
 }
 } // namespace
 
@@ -155,6 +164,12 @@ void CToolDlg::CreateControls()
             e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
             e->setTabChangesFocus(false);
+            // Any change to the box's text that the window did not make
+            // itself is the user's.
+            connect(e->document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+                if (!m_fillingLog && (removed != 0 || added != 0))
+                    m_logEdited = true;
+            });
             m_editLog = e;
             w = e;
             break;
@@ -367,9 +382,7 @@ bool CToolDlg::UpdateData(bool bSaveAndValidate)
         return true;
     }
     m_strEepromFile = m_editEepromFile->text();
-    const QString shown = m_editLog->toPlainText();
-    // An untouched box gives back exactly the log that was put into it.
-    m_strLog = (shown == m_shownLogDisplay) ? m_shownLog : DisplayToLog(shown);
+    ReadBackLog();
     m_strFlashFile = m_editFlashFile->text();
     auto check = [this](QLineEdit* edit, const QString& value) {
         if (value.size() <= MAX_ID_CHARS)
@@ -390,14 +403,86 @@ bool CToolDlg::UpdateData(bool bSaveAndValidate)
     return true;
 }
 
+void CToolDlg::Log(const QString& message)
+{
+    // While the log is the box's text with messages in front, the window's
+    // share of it is let go for the moment, so the message goes in front of
+    // the log in place instead of into a copy of the whole log.
+    const bool tracked = SharesText(m_strLog, m_logPin);
+    if (tracked)
+        m_logPin = QString();
+    ToolData::Log(message);
+    if (tracked) {
+        m_logPin = m_strLog;
+        m_logUnshown += message.size();
+    }
+}
+
+void CToolDlg::FillLog(const std::function<void()>& fill)
+{
+    m_fillingLog = true;
+    fill();
+    m_fillingLog = false;
+    m_editLog->verticalScrollBar()->setValue(0);  // the newest message is at the top
+}
+
 void CToolDlg::ShowLog()
 {
-    m_shownLog = m_strLog;
-    m_shownLogDisplay = LogToDisplay(m_strLog);
-    if (m_editLog->toPlainText() != m_shownLogDisplay) {
-        m_editLog->setPlainText(m_shownLogDisplay);
-        m_editLog->verticalScrollBar()->setValue(0);  // the newest message is at the top
+    if (!m_logEdited && SharesText(m_strLog, m_logPin)) {
+        // Only the messages logged since the last refresh are new: put them
+        // at the top of the box, whatever its length.
+        if (m_logUnshown == 0)
+            return;
+        const QStringView added = QStringView(m_strLog).first(m_logUnshown);
+        QString text;
+        if (added.endsWith(u'\r') && m_strLog.size() > m_logUnshown && m_strLog[m_logUnshown] == u'\n') {
+            // A CR at the end of the new messages and the LF that begins the
+            // shown text are one line end together; that LF alone showed as
+            // nothing.
+            text = LogToDisplay(added.chopped(1)) + u'\n';
+        } else {
+            text = LogToDisplay(added);
+        }
+        m_logUnshown = 0;
+        if (text.isEmpty())
+            return;
+        QTextDocument* doc = m_editLog->document();
+        FillLog([&] {
+            // As when the whole text is set: nothing to undo, the caret at
+            // the start.
+            doc->setUndoRedoEnabled(false);
+            QTextCursor(doc).insertText(text);
+            doc->setUndoRedoEnabled(true);
+            m_editLog->setTextCursor(QTextCursor(doc));
+        });
+        return;
     }
+    // The log was replaced, or the user changed the box: show the whole log.
+    m_logPin = m_strLog;
+    m_logUnshown = 0;
+    m_logEdited = false;
+    const QString display = LogToDisplay(m_strLog);
+    if (m_editLog->toPlainText() != display)
+        FillLog([&] { m_editLog->setPlainText(display); });
+}
+
+void CToolDlg::ReadBackLog()
+{
+    // The log the box shows: the messages logged since the last refresh are
+    // not in it.
+    if (m_logUnshown > 0) {
+        m_logPin = m_logPin.sliced(m_logUnshown);
+        m_logUnshown = 0;
+    }
+    if (m_logEdited) {
+        // A box whose text is still the one it was given (typing undone)
+        // gives back that log exactly, lone CRs and LFs included.
+        const QString shown = m_editLog->toPlainText();
+        if (shown != LogToDisplay(m_logPin))
+            m_logPin = DisplayToLog(shown);
+        m_logEdited = false;
+    }
+    m_strLog = m_logPin;
 }
 
 QWidget* CToolDlg::GetDlgItem(int id) const

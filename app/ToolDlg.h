@@ -41,6 +41,9 @@ public:
 
     // Data exchange in the template's binding order (see DoDataExchange).
     bool UpdateData(bool bSaveAndValidate = true) override;
+    // Puts a message in front of the log; the box shows it at the next
+    // UpdateData(false).
+    void Log(const QString& message) override;
 
     // Opening steps; run once by showEvent, or directly by tests.
     bool OnInitDialog();
@@ -158,12 +161,23 @@ private:
     void ConnectHandlers();
     void QueueDeviceEvent(bool arrived);
     void ShowLog();
+    void ReadBackLog();
+    // Runs fill, which changes the log box's text on the window's behalf.
+    void FillLog(const std::function<void()>& fill);
 
     std::map<int, QWidget*> m_byId;
     std::vector<QWidget*> m_children;
     int m_nBusy = 0;
     bool m_bInitDone = false;
     std::vector<bool> m_pendingEvents;  // true: arrival
-    QString m_shownLog;                 // the log text as last put into the box
-    QString m_shownLogDisplay;
+    // The log box. While the user has not changed its text (m_logEdited),
+    // the box shows m_logPin without its first m_logUnshown characters, the
+    // messages logged since the last refresh. m_logPin shares its text with
+    // m_strLog for as long as the log has changed only through Log(): any
+    // other change gives m_strLog a text of its own, so sharing proves that
+    // the log is still the box's text with those messages in front.
+    QString m_logPin;
+    qsizetype m_logUnshown = 0;
+    bool m_logEdited = false;
+    bool m_fillingLog = false;  // the window itself is changing the box
 };

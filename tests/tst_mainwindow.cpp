@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QtTest>
 #include <sys/stat.h>
 
@@ -118,6 +119,68 @@ private slots:
         QCOMPARE(f.dlg->m_editLog->toPlainText(), QStringLiteral("A\nB\n\n"));
         QVERIFY(f.dlg->UpdateData(true));
         QCOMPARE(f.dlg->m_strLog, QStringLiteral("A\r\n\nB\r\n\r\n"));
+    }
+
+    // Steps: "L<text>" logs, "S" refreshes the box, "R" reads it back,
+    // "T<text>" types at the end of the box, "A<text>" replaces the log.
+    void logBoxAfterSteps_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("box");       // the box's text at the end
+        QTest::addColumn<QString>("readBack");  // then the log read back
+        QTest::newRow("typed text after a refresh of new messages")
+            << QStringList{"Lfirst\r\n", "S", "Lsecond\r\n", "S", "Ttyped", "R", "Lthird\r\n", "S"}
+            << "third\nsecond\nfirst\ntyped" << "third\r\nsecond\r\nfirst\r\ntyped";
+        QTest::newRow("typing replaced by a refresh of new messages")
+            << QStringList{"La\r\n", "S", "Lb\r\n", "S", "Tlost", "Lc\r\n", "S"} << "c\nb\na\n"
+            << "c\r\nb\r\na\r\n";
+        QTest::newRow("the log replaced after new messages were shown")
+            << QStringList{"La\r\n", "S", "Lb\r\n", "S", "AFound HID Device!\r\n", "S"} << "Found HID Device!\n"
+            << "Found HID Device!\r\n";
+        QTest::newRow("a new CR meets the LF the box begins with")
+            << QStringList{"L\nA\r\n", "S", "LB\r", "S"} << "B\nA\n" << "B\r\nA\r\n";
+        QTest::newRow("a message without a line end runs into the shown line")
+            << QStringList{"La\r\n", "S", "Lb", "S"} << "ba\n" << "ba\r\n";
+        QTest::newRow("messages not shown yet are not read back")
+            << QStringList{"La\r\n", "S", "Lb\r\n", "R", "S"} << "a\n" << "a\r\n";
+    }
+    void logBoxAfterSteps()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, box);
+        QFETCH(QString, readBack);
+        DialogFixture f(absent);
+        f.open();
+        for (const QString& step : steps) {
+            const QString text = step.mid(1);
+            switch (step[0].unicode()) {
+            case 'L': f.dlg->Log(text); break;
+            case 'S': f.dlg->UpdateData(false); break;
+            case 'R': QVERIFY(f.dlg->UpdateData(true)); break;
+            case 'A': f.dlg->m_strLog = text; break;
+            case 'T':
+                f.dlg->m_editLog->moveCursor(QTextCursor::End);
+                QTest::keyClicks(f.dlg->m_editLog, text);
+                break;
+            }
+        }
+        QCOMPARE(f.dlg->m_editLog->toPlainText(), box);
+        QVERIFY(f.dlg->UpdateData(true));
+        QCOMPARE(f.dlg->m_strLog, readBack);
+    }
+
+    void aRefreshScrollsToTheNewestMessage()
+    {
+        DialogFixture f(absent);
+        f.open();
+        f.dlg->Log(QStringLiteral("older\r\n").repeated(100));
+        f.dlg->UpdateData(false);
+        QScrollBar* bar = f.dlg->m_editLog->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        QVERIFY(bar->value() > 0);
+        f.dlg->Log("newest\r\n");
+        f.dlg->UpdateData(false);
+        QCOMPARE(bar->value(), 0);
     }
 
     void readBackChecksTheIdLengths()
