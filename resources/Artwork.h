@@ -2,8 +2,9 @@
 #include <QImage>
 #include <QPixmap>
 
-// The drawing of each piece of artwork, uncached; Resources.cpp caches them.
-// Needs a QGuiApplication (fonts); GUI thread only.
+// The drawing of each piece of artwork. Run when the tool is built, by
+// morvax_render_artwork (see ArtworkPixels.h). Needs a QGuiApplication
+// (fonts); GUI thread only.
 namespace Artwork {
 
 // The application icon at size x size pixels: a touch panel with a touch on it.

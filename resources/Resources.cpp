@@ -1,5 +1,5 @@
 #include "resources/Resources.h"
-#include "resources/Artwork.h"
+#include "resources/ArtworkPixels.h"
 #include <QCoreApplication>
 #include <QHash>
 
@@ -36,19 +36,24 @@ void ClearCache()
     c.bitmaps.clear();
 }
 
+QPixmap Pixmap(const ArtworkPixels::Picture& picture)
+{
+    return QPixmap::fromImage(picture.image());
+}
+
 QIcon MakeIcon(int id)
 {
     QIcon icon;
     switch (id) {
     case IDR_MAINFRAME:
-        for (int size : {16, 24, 32, 48, 64, 128})
-            icon.addPixmap(Artwork::AppIcon(size));
+        for (const ArtworkPixels::Picture& size : ArtworkPixels::APP_ICON)
+            icon.addPixmap(Pixmap(size));
         break;
     case IDI_BULB_GREY:
-        icon.addPixmap(Artwork::Bulb(BULB_GREY_GLASS));
+        icon.addPixmap(Pixmap(ArtworkPixels::BULB_GREY));
         break;
     case IDI_BULB_GREEN:
-        icon.addPixmap(Artwork::Bulb(BULB_GREEN_GLASS));
+        icon.addPixmap(Pixmap(ArtworkPixels::BULB_GREEN));
         break;
     default:
         break;
@@ -87,7 +92,7 @@ std::optional<QCursor> ToolCursor(int id)
     Cache& c = TheCache();
     auto it = c.cursors.find(id);
     if (it == c.cursors.end())
-        it = c.cursors.insert(id, QCursor(Artwork::Hand(), 5, 0));
+        it = c.cursors.insert(id, QCursor(Pixmap(ArtworkPixels::HAND), 5, 0));
     return *it;
 }
 
@@ -98,7 +103,7 @@ QPixmap ToolBitmap(int id)
     Cache& c = TheCache();
     auto it = c.bitmaps.find(id);
     if (it == c.bitmaps.end())
-        it = c.bitmaps.insert(id, Artwork::Panel());
+        it = c.bitmaps.insert(id, Pixmap(ArtworkPixels::PANEL));
     return *it;
 }
 

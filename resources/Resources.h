@@ -5,9 +5,10 @@
 #include <QString>
 #include <optional>
 
-// The tool's artwork, drawn with QPainter on first use and cached for the
-// life of the application (the caches are emptied when the QGuiApplication
-// goes away). Needs a QGuiApplication; GUI thread only.
+// The tool's artwork (drawn when the tool is built, see ArtworkPixels.h),
+// made into pixmaps on first use and cached for the life of the application
+// (the caches are emptied when the QGuiApplication goes away). Needs a
+// QGuiApplication; GUI thread only.
 
 // Resource numbers.
 constexpr int IDR_MAINFRAME = 128;  // application icon
