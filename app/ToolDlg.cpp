@@ -2,6 +2,7 @@
 #include "app/IniFile.h"
 #include "app/SettingsFile.h"
 #include "controls/FrameEdit.h"
+#include "controls/GroupFrame.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "controls/ModeSwatch.h"
@@ -135,10 +136,16 @@ QRect CToolDlg::MapDialogRect(int x, int y, int cx, int cy) const
 {
     // Dialog base units of the window's font: the average width of the
     // letters and the font's height; x units are quarters, y units eighths.
-    const QFontMetrics fm(font());
-    const int letters = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    const int baseX = (letters / 26 + 1) / 2;
-    const int baseY = fm.height();
+    // Measuring the letters lays out text, so it is done once per font.
+    if (m_baseUnitsFont != font() || m_baseX == 0) {
+        const QFontMetrics fm(font());
+        const int letters = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+        m_baseX = (letters / 26 + 1) / 2;
+        m_baseY = fm.height();
+        m_baseUnitsFont = font();
+    }
+    const int baseX = m_baseX;
+    const int baseY = m_baseY;
     auto mx = [baseX](int v) { return (v * baseX) / 4; };
     auto my = [baseY](int v) { return (v * baseY) / 8; };
     return QRect(mx(x), my(y), mx(x + cx) - mx(x), my(y + cy) - my(y));
@@ -202,20 +209,11 @@ void CToolDlg::CreateControls()
             w = l;
             break;
         }
-        case C::GroupBox: {
-            auto* g = new QGroupBox(caption, this);
-            // A frame only: it must not take the clicks of the controls it
-            // surrounds.
-            g->setAttribute(Qt::WA_TransparentForMouseEvents);
+        case C::GroupBox:
             // The caption stands on the frame's top line, as in a classic
             // group box, so the frame fills the rectangle it was given.
-            g->setStyleSheet(QStringLiteral(
-                "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
-                "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-                " left: 6px; padding: 0 2px; }"));
-            w = g;
+            w = new GroupFrame(caption, this);
             break;
-        }
         case C::Swatch: {
             auto* s = new ModeSwatch(this);
             m_swatch[swatch++] = s;

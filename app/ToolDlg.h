@@ -3,6 +3,7 @@
 #include "app/ToolData.h"
 #include "platform/Platform.h"
 #include <QDialog>
+#include <QFont>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -164,6 +165,10 @@ private:
     void ReadBackLog();
     // Runs fill, which changes the log box's text on the window's behalf.
     void FillLog(const std::function<void()>& fill);
+
+    // MapDialogRect's base units and the font they were measured in.
+    mutable QFont m_baseUnitsFont;
+    mutable int m_baseX = 0, m_baseY = 0;
 
     std::map<int, QWidget*> m_byId;
     std::vector<QWidget*> m_children;
