@@ -1,0 +1,194 @@
+// How long the tool takes from its start to the main window's first paint,
+// beside a bare dialog with one label.
+//
+// Each figure is a fresh process, started by this program and timed from
+// just before it is started to the end of its window's first paint (all of
+// the window drawn and handed to the window system): a copy of this program
+// that either shows the bare dialog, or does what `morvax-tool --simulate`
+// does after the start-up picture (the picture's one-second wait is left
+// out) in the demo folder. The two kinds alternate; each figure is the median
+// of the runs; the ratio is the main window's over the bare dialog's.
+//
+// Usage: bench_startup [runs]. Runs on QT_QPA_PLATFORM when it is set, else
+// on the offscreen platform and, when DISPLAY is set, on X as well (for
+// example under xvfb-run). Prints figures only; not part of the test run.
+#include "app/QtPrompts.h"
+#include "app/ToolDlg.h"
+#include "platform/EventLoopClock.h"
+#include "simulator/SimPlatform.h"
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+using SteadyClock = std::chrono::steady_clock;  // CLOCK_MONOTONIC: one clock for every process
+
+long long NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch()).count();
+}
+
+// Prints the time once the window's first paint is over: the first paint
+// event of the window comes in the middle of the paint of the whole window;
+// an event posted then is handled after it has been drawn and flushed.
+class FirstPaint : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            QTimer::singleShot(0, [] {
+                std::printf("%lld\n", NowNs());
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    bool m_seen = false;
+};
+
+int RunBare(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QDialog dlg;
+    auto* label = new QLabel(QStringLiteral("MORVAX"), &dlg);
+    label->move(10, 10);
+    FirstPaint probe;
+    dlg.installEventFilter(&probe);
+    dlg.show();
+    return app.exec();
+}
+
+// As main() with --simulate, from the point where the start-up picture has
+// gone: the window is built, shown and opened on the simulated controller.
+int RunMain(int argc, char** argv, const char* demoDir)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
+    if (!QDir::setCurrent(QString::fromLocal8Bit(demoDir)))
+        return 3;
+    EventLoopClock clock;
+    QtPrompts prompts;
+    SimPlatform sim(clock, prompts);
+    CToolDlg dlg(sim.platform());
+    prompts.setOwner(&dlg);
+    FirstPaint probe;
+    dlg.installEventFilter(&probe);
+    dlg.show();
+    const int rc = app.exec();
+    prompts.setOwner(nullptr);
+    return rc;
+}
+
+// Starts this program as a child of the given kind; returns nanoseconds from
+// just before the start to the end of the child's first paint, or -1.
+double Child(const char* self, const char* kind, const char* demoDir)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, out[1]);
+    char* args[] = {const_cast<char*>(self), const_cast<char*>("--child"), const_cast<char*>(kind),
+                    const_cast<char*>(demoDir), nullptr};
+    pid_t pid = 0;
+    const long long t0 = NowNs();
+    const int rc = posix_spawn(&pid, self, &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (rc != 0) {
+        ::close(out[0]);
+        return -1;
+    }
+    std::string text;
+    char buf[64];
+    ssize_t n;
+    while ((n = ::read(out[0], buf, sizeof buf)) > 0)
+        text.append(buf, static_cast<size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty())
+        return -1;
+    return static_cast<double>(std::atoll(text.c_str()) - t0);
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 4 && std::strcmp(argv[1], "--child") == 0) {
+        int qtArgc = 1;
+        if (std::strcmp(argv[2], "bare") == 0)
+            return RunBare(qtArgc, argv);
+        return RunMain(qtArgc, argv, argv[3]);
+    }
+    const int runs = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 21;
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        // Qt wants a private runtime folder; give the children one.
+        static char runtime[] = "/tmp/bench_startup.XXXXXX";
+        if (::mkdtemp(runtime))
+            ::setenv("XDG_RUNTIME_DIR", runtime, 1);
+    }
+    ::setenv("QT_LOGGING_RULES", "qt.qpa.*=false", 0);
+
+    char self[4096] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
+        return 1;
+    const std::string demoDir = MORVAX_DEMO_DIR;
+
+    // The platform given, or else the offscreen one and, with a display, X.
+    std::vector<std::string> platforms;
+    if (const char* given = std::getenv("QT_QPA_PLATFORM"))
+        platforms.push_back(given);
+    else {
+        platforms.push_back("offscreen");
+        if (std::getenv("DISPLAY"))
+            platforms.push_back("xcb");
+    }
+    std::printf("start to first paint, medians of %d runs (ms)\n", runs);
+    std::printf("%-10s %12s %12s %8s\n", "platform", "bare dialog", "main window", "ratio");
+    for (const std::string& platform : platforms) {
+        ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+        std::vector<double> bare, mainWindow;
+        for (int i = 0; i < runs; ++i) {
+            const double b = Child(self, "bare", demoDir.c_str());
+            const double m = Child(self, "main", demoDir.c_str());
+            if (b < 0 || m < 0) {
+                std::fprintf(stderr, "bench_startup: a child failed on %s\n", platform.c_str());
+                return 1;
+            }
+            bare.push_back(b / 1e6);
+            mainWindow.push_back(m / 1e6);
+        }
+        const double b = Median(bare), m = Median(mainWindow);
+        std::printf("%-10s %12.1f %12.1f %8.2f\n", platform.c_str(), b, m, m / b);
+    }
+    return 0;
+}
