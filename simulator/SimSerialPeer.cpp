@@ -1,9 +1,10 @@
 #include "simulator/SimSerialPeer.h"
 #include "simulator/SimController.h"
 #include <cerrno>
-#include <chrono>
+#include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,8 +13,14 @@ SimSerialPeer::SimSerialPeer(SimController& controller) : m_controller(controlle
 SimSerialPeer::~SimSerialPeer()
 {
     m_stop = true;
+    if (m_wake >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(m_wake, &one, sizeof one);
+    }
     if (m_thread.joinable())
         m_thread.join();
+    if (m_wake >= 0)
+        ::close(m_wake);
     if (m_keepSlave >= 0)
         ::close(m_keepSlave);
     if (m_master >= 0)
@@ -46,12 +53,34 @@ bool SimSerialPeer::start()
     }
     if (m_controller.knobs().stallFromRecord == 1)
         ::tcflow(m_keepSlave, TCOOFF);
+    m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wake < 0)
+        return false;
     m_thread = std::thread([this] { run(); });
     return true;
 }
 
-// Writes everything unless stop is raised meanwhile.
-static void writeAll(int fd, const QByteArray& bytes, const std::atomic<bool>& stop)
+namespace {
+// Waits until fd has one of events, or wake is readable, or timeoutMs has
+// passed (-1: no bound). Returns fd's events; 0 when woken or timed out.
+short WaitFor(int fd, short events, int wake, int timeoutMs)
+{
+    pollfd fds[2] = {{fd, events, 0}, {wake, POLLIN, 0}};
+    const int nfds = fd >= 0 ? 2 : 1;
+    pollfd* first = fd >= 0 ? &fds[0] : &fds[1];
+    for (;;) {
+        const int r = ::poll(first, static_cast<nfds_t>(nfds), timeoutMs);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0 || (fds[1].revents & POLLIN))
+            return 0;
+        return fds[0].revents;
+    }
+}
+} // namespace
+
+// Writes everything unless the peer is stopped meanwhile.
+static void writeAll(int fd, const QByteArray& bytes, int wake, const std::atomic<bool>& stop)
 {
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
@@ -61,8 +90,9 @@ static void writeAll(int fd, const QByteArray& bytes, const std::atomic<bool>& s
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN) {
-                pollfd pfd{fd, POLLOUT, 0};
-                ::poll(&pfd, 1, 20);
+                // The tool is not reading: wait for room, or for the stop.
+                if (!(WaitFor(fd, POLLOUT, wake, -1) & POLLOUT))
+                    return;
                 continue;
             }
             return;
@@ -76,10 +106,16 @@ void SimSerialPeer::run()
 {
     char buf[4096];
     while (!m_stop) {
-        pollfd pfd{m_master, POLLIN, 0};
-        int r = ::poll(&pfd, 1, 20);
-        if (r <= 0 || !(pfd.revents & POLLIN))
+        const short revents = WaitFor(m_master, POLLIN, m_wake, -1);
+        if (m_stop)
+            break;
+        if (!(revents & POLLIN)) {
+            // The master cannot fail while the slave is held open; should it
+            // all the same, wait for the stop rather than spin.
+            if (revents & (POLLERR | POLLHUP | POLLNVAL))
+                WaitFor(-1, 0, m_wake, -1);
             continue;
+        }
         ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n <= 0)
             continue;
@@ -92,10 +128,10 @@ void SimSerialPeer::run()
             ::tcflow(m_keepSlave, TCOOFF);
         if (answer.isEmpty())
             continue;
-        // Wait in short steps so that destruction is never held up long.
-        for (int waited = 0; waited < delayMs && !m_stop; waited += 5)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // The answer's delay, cut short by a stop.
+        if (delayMs > 0)
+            WaitFor(-1, 0, m_wake, delayMs);
         if (!m_stop)
-            writeAll(m_master, answer, m_stop);
+            writeAll(m_master, answer, m_wake, m_stop);
     }
 }

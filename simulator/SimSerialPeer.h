@@ -7,7 +7,8 @@ class SimController;
 
 // The simulated controller's serial side: a pseudo-terminal whose master end
 // is served by a thread of its own. The tool opens the slave path like any
-// serial port. A pty has no modem lines.
+// serial port. A pty has no modem lines. The thread sleeps in poll() until
+// bytes come or it is told to stop; it never wakes on a timer.
 class SimSerialPeer {
 public:
     explicit SimSerialPeer(SimController& controller);
@@ -25,6 +26,7 @@ private:
     int m_master = -1;
     int m_keepSlave = -1;  // holds the slave open so the master never reads EOF
     QString m_slavePath;
+    int m_wake = -1;  // eventfd: readable once the peer is to stop
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
