@@ -3,7 +3,8 @@
 //
 // Each figure is a fresh process, started by this program and timed from
 // just before it is started to the end of its window's first paint (all of
-// the window drawn and handed to the window system): a copy of this program
+// the window drawn and handed to the window system), and by the processor
+// time the child has used until then: a copy of this program
 // that either shows the bare dialog, or does what `morvax-tool --simulate`
 // does after the start-up picture (the picture's one-second wait is left
 // out) in the demo folder. The two kinds alternate; each figure is the median
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <spawn.h>
 #include <string>
@@ -53,7 +55,9 @@ public:
         if (e->type() == QEvent::Paint && !m_seen) {
             m_seen = true;
             QTimer::singleShot(0, [] {
-                std::printf("%lld\n", NowNs());
+                timespec cpu{};
+                ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+                std::printf("%lld %lld\n", NowNs(), cpu.tv_sec * 1'000'000'000LL + cpu.tv_nsec);
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
@@ -98,13 +102,18 @@ int RunMain(int argc, char** argv, const char* demoDir)
     return rc;
 }
 
-// Starts this program as a child of the given kind; returns nanoseconds from
-// just before the start to the end of the child's first paint, or -1.
-double Child(const char* self, const char* kind, const char* demoDir)
+struct Times {
+    double wallMs = -1;  // from just before the start to the end of the first paint
+    double cpuMs = -1;   // the child's processor time (all threads) until then
+};
+
+// Starts this program as a child of the given kind and returns its times;
+// negative when it failed.
+Times Child(const char* self, const char* kind, const char* demoDir)
 {
     int out[2];
     if (::pipe(out) != 0)
-        return -1;
+        return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -119,7 +128,7 @@ double Child(const char* self, const char* kind, const char* demoDir)
     ::close(out[1]);
     if (rc != 0) {
         ::close(out[0]);
-        return -1;
+        return {};
     }
     std::string text;
     char buf[64];
@@ -129,9 +138,10 @@ double Child(const char* self, const char* kind, const char* demoDir)
     ::close(out[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty())
-        return -1;
-    return static_cast<double>(std::atoll(text.c_str()) - t0);
+    long long wall = 0, cpu = 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(text.c_str(), "%lld %lld", &wall, &cpu) != 2)
+        return {};
+    return {static_cast<double>(wall - t0) / 1e6, static_cast<double>(cpu) / 1e6};
 }
 
 double Median(std::vector<double> v)
@@ -173,22 +183,28 @@ int main(int argc, char** argv)
             platforms.push_back("xcb");
     }
     std::printf("start to first paint, medians of %d runs (ms)\n", runs);
-    std::printf("%-10s %12s %12s %8s\n", "platform", "bare dialog", "main window", "ratio");
+    std::printf("%-10s %-9s %12s %12s %8s\n", "platform", "time", "bare dialog", "main window", "ratio");
     for (const std::string& platform : platforms) {
         ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-        std::vector<double> bare, mainWindow;
+        std::vector<double> bareWall, mainWall, bareCpu, mainCpu;
         for (int i = 0; i < runs; ++i) {
-            const double b = Child(self, "bare", demoDir.c_str());
-            const double m = Child(self, "main", demoDir.c_str());
-            if (b < 0 || m < 0) {
+            const Times b = Child(self, "bare", demoDir.c_str());
+            const Times m = Child(self, "main", demoDir.c_str());
+            if (b.wallMs < 0 || m.wallMs < 0) {
                 std::fprintf(stderr, "bench_startup: a child failed on %s\n", platform.c_str());
                 return 1;
             }
-            bare.push_back(b / 1e6);
-            mainWindow.push_back(m / 1e6);
+            bareWall.push_back(b.wallMs);
+            mainWall.push_back(m.wallMs);
+            bareCpu.push_back(b.cpuMs);
+            mainCpu.push_back(m.cpuMs);
         }
-        const double b = Median(bare), m = Median(mainWindow);
-        std::printf("%-10s %12.1f %12.1f %8.2f\n", platform.c_str(), b, m, m / b);
+        auto row = [&](const char* what, const std::vector<double>& bare, const std::vector<double>& main) {
+            const double b = Median(bare), m = Median(main);
+            std::printf("%-10s %-9s %12.1f %12.1f %8.2f\n", platform.c_str(), what, b, m, m / b);
+        };
+        row("wall", bareWall, mainWall);
+        row("processor", bareCpu, mainCpu);
     }
     return 0;
 }

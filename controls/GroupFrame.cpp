@@ -23,11 +23,16 @@ void GroupFrame::paintEvent(QPaintEvent*)
     QPainter p(this);
     const QRect caption = titleRect();
     const int top = caption.height() / 2;
-    p.save();
-    p.setClipRegion(QRegion(rect()).subtracted(caption));
+    const int right = width() - 1, bottom = height() - 1;
+    // The frame's top line stops short of the caption and goes on after it.
     p.setPen(palette().color(QPalette::Mid));
-    p.drawRect(QRect(0, top, width() - 1, height() - 1 - top));
-    p.restore();
+    const QLine lines[] = {
+        {0, top, caption.left() - 1, top}, {caption.right() + 1, top, right, top},
+        {0, top + 1, 0, bottom}, {right, top + 1, right, bottom}, {1, bottom, right - 1, bottom},
+    };
+    for (const QLine& line : lines)
+        if (line.x1() <= line.x2() && line.y1() <= line.y2())
+            p.drawLine(line);
     style()->drawItemText(&p, caption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, palette(), isEnabled(),
                           title(), QPalette::WindowText);
 }
