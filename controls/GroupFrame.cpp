@@ -1,4 +1,5 @@
 #include "controls/GroupFrame.h"
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 
@@ -14,11 +15,17 @@ GroupFrame::GroupFrame(const QString& title, QWidget* parent) : QGroupBox(title,
 
 QRect GroupFrame::titleRect() const
 {
-    const QFontMetrics fm(font());
-    return QRect(TITLE_LEFT, 0, fm.size(Qt::TextShowMnemonic, title()).width() + 2 * TITLE_PADDING, fm.height());
+    if (m_titleRect.isNull() || m_measuredTitle != title() || m_measuredFont != font()) {
+        const QFontMetrics fm(font());
+        m_titleRect = QRect(TITLE_LEFT, 0, fm.size(Qt::TextShowMnemonic, title()).width() + 2 * TITLE_PADDING,
+                            fm.height());
+        m_measuredTitle = title();
+        m_measuredFont = font();
+    }
+    return m_titleRect;
 }
 
-void GroupFrame::paintEvent(QPaintEvent*)
+void GroupFrame::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
     const QRect caption = titleRect();
@@ -33,6 +40,8 @@ void GroupFrame::paintEvent(QPaintEvent*)
     for (const QLine& line : lines)
         if (line.x1() <= line.x2() && line.y1() <= line.y2())
             p.drawLine(line);
+    if (!e->rect().intersects(caption))
+        return;
     style()->drawItemText(&p, caption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, palette(), isEnabled(),
                           title(), QPalette::WindowText);
 }

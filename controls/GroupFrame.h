@@ -17,4 +17,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+
+private:
+    // titleRect() measures the caption's text only when the caption or the
+    // font has changed: a light repainting itself inside the frame repaints
+    // the frame too, twice a second.
+    mutable QString m_measuredTitle;
+    mutable QFont m_measuredFont;
+    mutable QRect m_titleRect;
 };
