@@ -480,7 +480,10 @@ void CToolDlg::ReadBackLog()
             m_logPin = DisplayToLog(shown);
         m_logEdited = false;
     }
-    m_strLog = m_logPin;
+    // Usually the log already is that text: then there is nothing to copy or
+    // even touch.
+    if (!SharesText(m_strLog, m_logPin))
+        m_strLog = m_logPin;
 }
 
 QWidget* CToolDlg::GetDlgItem(int id) const

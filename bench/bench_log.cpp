@@ -29,7 +29,7 @@
 namespace {
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr int REPETITIONS = 201;
+constexpr int REPETITIONS = 401;
 constexpr int RUN = 8;  // appends in a row before the log is put back to its size
 constexpr int SMALL = 10;
 constexpr int LARGE = 10'000;

@@ -1,14 +1,17 @@
 // How long the tool takes from its start to the main window's first paint,
 // beside a bare dialog with one label.
 //
-// Each figure is a fresh process, started by this program and timed from
-// just before it is started to the end of its window's first paint (all of
-// the window drawn and handed to the window system), and by the processor
-// time the child has used until then: a copy of this program
-// that either shows the bare dialog, or does what `morvax-tool --simulate`
-// does after the start-up picture (the picture's one-second wait is left
-// out) in the demo folder. The two kinds alternate; each figure is the median
-// of the runs; the ratio is the main window's over the bare dialog's.
+// Each figure is a fresh process started by this program: a copy of it that
+// shows either a bare dialog with one label (at its own small size, and
+// again at the main window's size, so that what the window system does for a
+// larger window is in the reference too), or the main window as
+// `morvax-tool --simulate` opens it after the start-up picture (the picture
+// and its one-second wait are left out), in the demo folder. Each is timed
+// from just before it is started to the end of its window's first paint (all
+// of the window drawn and handed to the window system), and by the processor
+// time it has used until then. The kinds alternate; each figure is the
+// median of the runs; the ratios are the main window's over each bare
+// dialog's.
 //
 // Usage: bench_startup [runs]. Runs on QT_QPA_PLATFORM when it is set, else
 // on the offscreen platform and, when DISPLAY is set, on X as well (for
@@ -45,19 +48,22 @@ long long NowNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch()).count();
 }
 
-// Prints the time once the window's first paint is over: the first paint
-// event of the window comes in the middle of the paint of the whole window;
-// an event posted then is handled after it has been drawn and flushed.
+// Prints the times and the window's size once its first paint is over: the
+// first paint event of the window comes in the middle of the paint of the
+// whole window; an event posted then is handled after it has been drawn and
+// flushed.
 class FirstPaint : public QObject {
 public:
+    explicit FirstPaint(QWidget* window) : m_window(window) { window->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override
     {
         if (e->type() == QEvent::Paint && !m_seen) {
             m_seen = true;
-            QTimer::singleShot(0, [] {
+            QTimer::singleShot(0, [w = m_window] {
                 timespec cpu{};
                 ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
-                std::printf("%lld %lld\n", NowNs(), cpu.tv_sec * 1'000'000'000LL + cpu.tv_nsec);
+                std::printf("%lld %lld %d %d\n", NowNs(), cpu.tv_sec * 1'000'000'000LL + cpu.tv_nsec, w->width(),
+                            w->height());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
@@ -66,17 +72,21 @@ public:
     }
 
 private:
+    QWidget* m_window;
     bool m_seen = false;
 };
 
-int RunBare(int argc, char** argv)
+// A dialog with one label, at its own size or at the size given as "WxH".
+int RunBare(int argc, char** argv, const char* size)
 {
     QApplication app(argc, argv);
     QDialog dlg;
     auto* label = new QLabel(QStringLiteral("MORVAX"), &dlg);
     label->move(10, 10);
-    FirstPaint probe;
-    dlg.installEventFilter(&probe);
+    int w = 0, h = 0;
+    if (std::sscanf(size, "%dx%d", &w, &h) == 2)
+        dlg.resize(w, h);
+    FirstPaint probe(&dlg);
     dlg.show();
     return app.exec();
 }
@@ -94,8 +104,7 @@ int RunMain(int argc, char** argv, const char* demoDir)
     SimPlatform sim(clock, prompts);
     CToolDlg dlg(sim.platform());
     prompts.setOwner(&dlg);
-    FirstPaint probe;
-    dlg.installEventFilter(&probe);
+    FirstPaint probe(&dlg);
     dlg.show();
     const int rc = app.exec();
     prompts.setOwner(nullptr);
@@ -105,11 +114,13 @@ int RunMain(int argc, char** argv, const char* demoDir)
 struct Times {
     double wallMs = -1;  // from just before the start to the end of the first paint
     double cpuMs = -1;   // the child's processor time (all threads) until then
+    int width = 0, height = 0;  // the window's size
 };
 
-// Starts this program as a child of the given kind and returns its times;
-// negative when it failed.
-Times Child(const char* self, const char* kind, const char* demoDir)
+// Starts this program as a child of the given kind ("main", or "bare" with
+// an optional size "WxH" as arg) and returns its times; negative when it
+// failed.
+Times Child(const char* self, const char* kind, const char* arg)
 {
     int out[2];
     if (::pipe(out) != 0)
@@ -120,7 +131,7 @@ Times Child(const char* self, const char* kind, const char* demoDir)
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, out[1]);
     char* args[] = {const_cast<char*>(self), const_cast<char*>("--child"), const_cast<char*>(kind),
-                    const_cast<char*>(demoDir), nullptr};
+                    const_cast<char*>(arg), nullptr};
     pid_t pid = 0;
     const long long t0 = NowNs();
     const int rc = posix_spawn(&pid, self, &actions, nullptr, args, environ);
@@ -139,9 +150,11 @@ Times Child(const char* self, const char* kind, const char* demoDir)
     int status = 0;
     ::waitpid(pid, &status, 0);
     long long wall = 0, cpu = 0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(text.c_str(), "%lld %lld", &wall, &cpu) != 2)
+    int w = 0, h = 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        std::sscanf(text.c_str(), "%lld %lld %d %d", &wall, &cpu, &w, &h) != 4)
         return {};
-    return {static_cast<double>(wall - t0) / 1e6, static_cast<double>(cpu) / 1e6};
+    return {static_cast<double>(wall - t0) / 1e6, static_cast<double>(cpu) / 1e6, w, h};
 }
 
 double Median(std::vector<double> v)
@@ -156,7 +169,7 @@ int main(int argc, char** argv)
     if (argc >= 4 && std::strcmp(argv[1], "--child") == 0) {
         int qtArgc = 1;
         if (std::strcmp(argv[2], "bare") == 0)
-            return RunBare(qtArgc, argv);
+            return RunBare(qtArgc, argv, argv[3]);
         return RunMain(qtArgc, argv, argv[3]);
     }
     const int runs = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 21;
@@ -182,29 +195,40 @@ int main(int argc, char** argv)
         if (std::getenv("DISPLAY"))
             platforms.push_back("xcb");
     }
-    std::printf("start to first paint, medians of %d runs (ms)\n", runs);
-    std::printf("%-10s %-9s %12s %12s %8s\n", "platform", "time", "bare dialog", "main window", "ratio");
+    std::printf("start to first paint, medians of %d runs (ms); ratios: the main window's over each bare dialog's\n",
+                runs);
+    std::printf("%-10s %-9s %9s %11s %9s %7s %11s\n", "platform", "time", "bare", "bare sized", "main", "ratio",
+                "ratio sized");
     for (const std::string& platform : platforms) {
         ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-        std::vector<double> bareWall, mainWall, bareCpu, mainCpu;
-        for (int i = 0; i < runs; ++i) {
-            const Times b = Child(self, "bare", demoDir.c_str());
-            const Times m = Child(self, "main", demoDir.c_str());
-            if (b.wallMs < 0 || m.wallMs < 0) {
-                std::fprintf(stderr, "bench_startup: a child failed on %s\n", platform.c_str());
-                return 1;
-            }
-            bareWall.push_back(b.wallMs);
-            mainWall.push_back(m.wallMs);
-            bareCpu.push_back(b.cpuMs);
-            mainCpu.push_back(m.cpuMs);
+        // A first main window, not counted, gives the size for the sized
+        // bare dialog (and warms the file cache).
+        const Times first = Child(self, "main", demoDir.c_str());
+        if (first.wallMs < 0) {
+            std::fprintf(stderr, "bench_startup: the main window failed on %s\n", platform.c_str());
+            return 1;
         }
-        auto row = [&](const char* what, const std::vector<double>& bare, const std::vector<double>& main) {
-            const double b = Median(bare), m = Median(main);
-            std::printf("%-10s %-9s %12.1f %12.1f %8.2f\n", platform.c_str(), what, b, m, m / b);
+        const std::string size = std::to_string(first.width) + "x" + std::to_string(first.height);
+        std::vector<double> wall[3], cpu[3];  // bare, bare sized, main
+        for (int i = 0; i < runs; ++i) {
+            const Times t[3] = {Child(self, "bare", "-"), Child(self, "bare", size.c_str()),
+                                Child(self, "main", demoDir.c_str())};
+            for (int k = 0; k < 3; ++k) {
+                if (t[k].wallMs < 0) {
+                    std::fprintf(stderr, "bench_startup: a child failed on %s\n", platform.c_str());
+                    return 1;
+                }
+                wall[k].push_back(t[k].wallMs);
+                cpu[k].push_back(t[k].cpuMs);
+            }
+        }
+        auto row = [&](const char* what, const std::vector<double>* v) {
+            const double b = Median(v[0]), s = Median(v[1]), m = Median(v[2]);
+            std::printf("%-10s %-9s %9.1f %11.1f %9.1f %7.2f %11.2f\n", platform.c_str(), what, b, s, m, m / b, m / s);
         };
-        row("wall", bareWall, mainWall);
-        row("processor", bareCpu, mainCpu);
+        row("wall", wall);
+        row("processor", cpu);
+        std::printf("%-10s (bare sized: %s pixels, the main window's size)\n", "", size.c_str());
     }
     return 0;
 }
