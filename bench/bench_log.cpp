@@ -6,10 +6,10 @@
 //  - "append and show": Log() of one message followed by UpdateData(false);
 // and, for information, the repaint of the box that follows the append.
 // Every RUN repetitions the log is put back to the chosen number of messages
-// (untimed), so every figure is taken within RUN messages of that size; the
-// copy of the log kept to check it is not timed either. Each figure is
-// the median of the repetitions; the ratio is the 10,000-message median over
-// the 10-message one.
+// (untimed), so every figure is taken within RUN messages of that size, and
+// the two sizes take turns; the copy of the log kept to check it is not timed
+// either. Each figure is the median of the repetitions; the ratio is the
+// 10,000-message median over the 10-message one.
 //
 // Prints figures only; not part of the test run.
 #include "app/ToolDlg.h"
@@ -29,7 +29,7 @@
 namespace {
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr int REPETITIONS = 401;
+constexpr int REPETITIONS = 400;
 constexpr int RUN = 8;  // appends in a row before the log is put back to its size
 constexpr int SMALL = 10;
 constexpr int LARGE = 10'000;
@@ -65,26 +65,24 @@ double MicrosSince(SteadyClock::time_point t0)
     return std::chrono::duration<double, std::micro>(SteadyClock::now() - t0).count();
 }
 
-struct Figures {
-    double readBack, appendShow, repaint;  // medians in microseconds
+struct Samples {
+    std::vector<double> readBack, appendShow, repaint;  // microseconds
 };
 
-Figures Measure(CToolDlg& dlg, int messages)
+// RUN repetitions with the log put back to `messages` messages first.
+void MeasureRun(CToolDlg& dlg, int messages, int first, Samples& out)
 {
-    std::vector<double> readBack, appendShow, repaint;
-    for (int r = 0; r < REPETITIONS; ++r) {
-        if (r % RUN == 0) {
-            // Back to `messages` messages, logged one by one as the handlers
-            // log them, shown in the box and painted.
-            dlg.m_strLog.clear();
-            for (int i = 0; i < messages; ++i)
-                dlg.Log(Message(i));
-            dlg.UpdateData(false);
-            QApplication::processEvents();
-        }
+    // Back to `messages` messages, logged one by one as the handlers log
+    // them, shown in the box and painted.
+    dlg.m_strLog.clear();
+    for (int i = 0; i < messages; ++i)
+        dlg.Log(Message(i));
+    dlg.UpdateData(false);
+    QApplication::processEvents();
+    for (int r = first; r < first + RUN; ++r) {
         auto t0 = SteadyClock::now();
         dlg.UpdateData(true);
-        readBack.push_back(MicrosSince(t0));
+        out.readBack.push_back(MicrosSince(t0));
 
         // A copy of its own: a share would make the log copy itself when
         // the message goes in front.
@@ -92,16 +90,15 @@ Figures Measure(CToolDlg& dlg, int messages)
         t0 = SteadyClock::now();
         dlg.Log(Message(r));
         dlg.UpdateData(false);
-        appendShow.push_back(MicrosSince(t0));
+        out.appendShow.push_back(MicrosSince(t0));
 
         t0 = SteadyClock::now();
         dlg.m_editLog->viewport()->repaint();
-        repaint.push_back(MicrosSince(t0));
+        out.repaint.push_back(MicrosSince(t0));
 
         if (dlg.m_strLog != Message(r) + before)
             std::fprintf(stderr, "bench_log: the log is not the message in front of the old log\n");
     }
-    return {Median(readBack), Median(appendShow), Median(repaint)};
 }
 } // namespace
 
@@ -118,13 +115,18 @@ int main(int argc, char** argv)
     dlg->show();
     QApplication::processEvents();
 
-    const Figures small = Measure(*dlg, SMALL);
-    const Figures large = Measure(*dlg, LARGE);
+    // The two sizes take turns, so that both see the same machine.
+    Samples small, large;
+    for (int r = 0; r < REPETITIONS; r += RUN) {
+        MeasureRun(*dlg, SMALL, r, small);
+        MeasureRun(*dlg, LARGE, r, large);
+    }
 
     std::printf("log box, medians of %d repetitions (microseconds)\n", REPETITIONS);
     std::printf("%-28s %12s %12s %8s\n", "", "10 messages", "10,000", "ratio");
-    auto row = [](const char* name, double a, double b) {
-        std::printf("%-28s %12.1f %12.1f %8.2f\n", name, a, b, b / a);
+    auto row = [](const char* name, const std::vector<double>& a, const std::vector<double>& b) {
+        const double ma = Median(a), mb = Median(b);
+        std::printf("%-28s %12.1f %12.1f %8.2f\n", name, ma, mb, mb / ma);
     };
     row("read back", small.readBack, large.readBack);
     row("append and show", small.appendShow, large.appendShow);
