@@ -60,6 +60,10 @@ private:
     void keepTo(const QString& usbPath);
     // The controller opened over HID into m_hid.m_hHid, its log lines sent.
     bool openHid();
+    // The command's controller over HID: picked, the start event out, opened
+    // into m_hid.m_hHid. False with exit set, after the result was printed,
+    // when that could not be done.
+    bool startHid(Controllers::HidController& picked, int& exit);
     // The result for a controller that could not be opened over HID.
     int hidNotFound();
     // The exit status for a HID exchange that failed: a device that went

@@ -8,15 +8,23 @@
 #include "operations/ModeSwitch.h"
 #include "platform/Clock.h"
 
+bool CommandSession::startHid(Controllers::HidController& picked, int& exit)
+{
+    if (!haveIds(exit) || !pickHid(picked, exit))
+        return false;
+    m_out.start(m_inv.command, {{QStringLiteral("path"), picked.path}});
+    if (openHid())
+        return true;
+    exit = hidNotFound();
+    return false;
+}
+
 int CommandSession::info()
 {
     int exit = 0;
     Controllers::HidController picked;
-    if (!haveIds(exit) || !pickHid(picked, exit))
+    if (!startHid(picked, exit))
         return exit;
-    m_out.start(m_inv.command, {{QStringLiteral("path"), picked.path}});
-    if (!openHid())
-        return hidNotFound();
     const QString version = m_strVersion;
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
@@ -31,11 +39,8 @@ int CommandSession::calibrate()
 {
     int exit = 0;
     Controllers::HidController picked;
-    if (!haveIds(exit) || !pickHid(picked, exit))
+    if (!startHid(picked, exit))
         return exit;
-    m_out.start(m_inv.command, {{QStringLiteral("path"), picked.path}});
-    if (!openHid())
-        return hidNotFound();
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid.m_hHid);
     const DeviceOutcome& failure = calibration.failure();
