@@ -36,13 +36,13 @@ ImageDownload::Outcome ImageDownload::Run(const LineSource& next, const std::fun
     m_text.clear();
     QByteArray line, record;
     for (int number = 1;; ++number) {
+        const ImageLines::Next got = next(line);
+        if (got == ImageLines::Next::End)
+            break;  // a stop asked with the last answer has nothing left to stop
         if (cancelled && cancelled()) {
             m_text = QStringLiteral("Stopped before record %1.").arg(number);
             return Outcome::Cancelled;
         }
-        const ImageLines::Next got = next(line);
-        if (got == ImageLines::Next::End)
-            break;
         if (got != ImageLines::Next::Line) {
             m_text = QStringLiteral("Line %1 of the image could no longer be read.").arg(number);
             return Outcome::SourceFailed;

@@ -47,7 +47,8 @@ public:
     // ImageFile gives them) in order, one record in memory at a time.
     // progress(n) is called after the n-th record has been written, n counting
     // from 1. cancelled() is asked before each record is written, never while
-    // one is in flight: true stops the download there with Cancelled. Returns
+    // one is in flight nor once the last has been answered: true stops the
+    // download there with Cancelled. Returns
     // the outcome; text() describes it.
     Outcome Run(const LineSource& next, const std::function<void(int)>& progress = {},
                 const std::function<bool()>& cancelled = {});

@@ -298,6 +298,7 @@ private slots:
         QTest::addColumn<bool>("held");     // posted, as input the window's waits held back
         QTest::newRow("Esc at record 5") << 5 << false;
         QTest::newRow("held Esc at record 5") << 5 << true;
+        QTest::newRow("Esc with the last record") << 227 << false;
         QTest::newRow("held Esc with the last record") << 227 << true;
     }
     void escapeStopsTheDownloadAndIsConsumed()
