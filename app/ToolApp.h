@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/Platform.h"
 #include <QString>
+#include <functional>
 
 class Clock;
 
@@ -14,11 +15,12 @@ public:
 
     // The start-up picture: shows fileName (InitInstance passes fx.jpg of
     // the working directory, else of the user's settings folder) centred on
-    // the screen with the caption "MORVAX!", waits
-    // SPLASH_MS through the clock (the picture keeps painting, user input is
-    // held back), then closes it. Without a picture nothing is shown and the
-    // wait remains.
-    static void ShowSplash(Clock& clock, const QString& fileName = QStringLiteral("fx.jpg"));
+    // the screen with the caption "MORVAX!", runs meanwhile, waits what is
+    // left of SPLASH_MS through the clock (the picture keeps painting, user
+    // input is held back), then closes it. Without a picture nothing is shown
+    // and the wait remains.
+    static void ShowSplash(Clock& clock, const QString& fileName = QStringLiteral("fx.jpg"),
+                           const std::function<void()>& meanwhile = {});
     static constexpr int SPLASH_MS = 1000;
 
 private:

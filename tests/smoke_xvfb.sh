@@ -14,6 +14,7 @@ export XDG_CONFIG_HOME="$work/xdg-config"
 
 run() {
   cd "$work"
+  export QT_QPA_PLATFORM=xcb  # a real window on the X server, whatever the caller set
   "$tool" --simulate >"$work/tool.log" 2>&1 &
   pid=$!
   found=no

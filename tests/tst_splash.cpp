@@ -4,6 +4,7 @@
 #include "controls/SplashWnd.h"
 #include <QtTest>
 #include <QBuffer>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -120,13 +121,21 @@ private slots:
         ManualClock clock;
         FakePrompts prompts;
         SimPlatform sim(clock, prompts);
-        // The splash windows up just before the wait ends.
+        // The splash windows up just before the wait ends, and the main
+        // window built by then but neither shown nor opened.
         int splashesLate = -1;
+        int builtLate = 0;
         clock.schedule(CToolApp::SPLASH_MS - 1, [&] {
             const QList<QWidget*> up = VisibleSplashes();
             splashesLate = up.size();
             if (up.size() == 1)
                 CheckSplash(up.first());
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* dlg = qobject_cast<CToolDlg*>(w)) {
+                    ++builtLate;
+                    QVERIFY(!dlg->isVisible());
+                    QCOMPARE(dlg->m_cbBaud->count(), 0);  // opening fills the baud list
+                }
         });
         int splashesWithDialog = -1;
         std::int64_t sleptBeforeDialog = -1;
@@ -144,6 +153,33 @@ private slots:
         QCOMPARE(splashesWithDialog, 0);
         QCOMPARE(sleptBeforeDialog, std::int64_t(CToolApp::SPLASH_MS));
         QCOMPARE(splashesLate, shown ? 1 : 0);
+        QCOMPARE(builtLate, 1);
+    }
+
+    // Work done while the picture is up counts towards its wait.
+    void waitCountsTheWorkMeanwhile_data()
+    {
+        QTest::addColumn<int>("workMs");
+        QTest::addColumn<int>("sleptMs");
+        QTest::newRow("no work") << 0 << CToolApp::SPLASH_MS;
+        QTest::newRow("300 ms of work") << 300 << CToolApp::SPLASH_MS - 300;
+        QTest::newRow("work longer than the wait") << CToolApp::SPLASH_MS + 500 << 0;
+    }
+    void waitCountsTheWorkMeanwhile()
+    {
+        QFETCH(int, workMs);
+        QFETCH(int, sleptMs);
+        WorkDir wd;
+        WriteFxJpg(Jpeg(320, 200, 0));
+        ManualClock clock;
+        int splashesDuringWork = -1;
+        CToolApp::ShowSplash(clock, QStringLiteral("fx.jpg"), [&] {
+            splashesDuringWork = VisibleSplashes().size();
+            clock.advance(workMs);
+        });
+        QCOMPARE(splashesDuringWork, 1);
+        QCOMPARE(clock.sleptMs(), std::int64_t(sleptMs));
+        QCOMPARE(VisibleSplashes().size(), 0);
     }
 };
 QTEST_MAIN(TestSplash)
