@@ -32,6 +32,14 @@ bool WriteFile(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+QByteArray Lines(int n)
+{
+    QByteArray out;
+    for (int i = 1; i <= n; ++i)
+        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
+    return out;
+}
+
 DialogFixture::DialogFixture(const SimKnobs& knobs, const char* configIni)
 {
     m_oldDir = QDir::currentPath();

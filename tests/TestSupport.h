@@ -51,6 +51,9 @@ private:
 // Writes bytes to path; false when that fails.
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
+// n image lines "L1xxx...\n", each 40 characters and its LF.
+QByteArray Lines(int n);
+
 // The real main window on the simulated controller with a manual clock, in a
 // working directory of its own (which may hold a Config.ini) and with no
 // user settings folder (userSettings.toolDir() is empty until a test writes

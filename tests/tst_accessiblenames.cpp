@@ -30,15 +30,6 @@ QStringList StateNames(DialogFixture& f)
         names << AccessibleName(s);
     return names;
 }
-
-// n image lines of 40 characters.
-QByteArray Lines(int n)
-{
-    QByteArray out;
-    for (int i = 1; i <= n; ++i)
-        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
-    return out;
-}
 } // namespace
 
 class TestAccessibleNames : public QObject {

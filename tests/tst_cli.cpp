@@ -1,6 +1,7 @@
 // The command line end to end: the real executable without a display, on the
 // simulated controller (--simulate, MORVAX_SIM for its knobs) and on pseudo-
 // terminals this test serves from their master side.
+#include "TestSupport.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -19,15 +20,6 @@
 
 namespace {
 constexpr int RECORD = 287;
-
-// n lines "L1xxx...\n", each 40 characters and its LF.
-QByteArray Lines(int n)
-{
-    QByteArray out;
-    for (int i = 1; i <= n; ++i)
-        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
-    return out;
-}
 
 QByteArray Record(const QByteArray& line) { return line + QByteArray(RECORD - line.size(), '\0'); }
 

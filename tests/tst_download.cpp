@@ -20,15 +20,6 @@
 #include <unistd.h>
 
 namespace {
-// n lines "L1xxx...\n", each 40 characters and its LF.
-QByteArray Lines(int n)
-{
-    QByteArray out;
-    for (int i = 1; i <= n; ++i)
-        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
-    return out;
-}
-
 QString Write(DialogFixture& f, const QString& name, const QByteArray& bytes)
 {
     QFile file(f.dir.filePath(name));

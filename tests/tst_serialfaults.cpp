@@ -97,14 +97,6 @@ private:
     QString m_lock;
 };
 
-QByteArray Lines(int n)
-{
-    QByteArray out;
-    for (int i = 1; i <= n; ++i)
-        out += ("L" + QByteArray::number(i)).leftJustified(40, 'x') + '\n';
-    return out;
-}
-
 // Runs op on port through the window with fault in force and checks what the
 // user sees; reason matches the line the log must show first.
 void CheckFault(Fault fault, Op op, const QString& deniedPort = {})
