@@ -1,6 +1,10 @@
 #include "app/ToolApp.h"
 #include "app/QtPrompts.h"
-#include "app/SettingsFile.h"
+#include "cli/CommandRunner.h"
+#include "platform/EventLoopClock.h"
+#include "simulator/SimPlatform.h"
+#include <QApplication>
+#include "settings/SettingsFile.h"
 #include "app/ToolDlg.h"
 #include "controls/SplashWnd.h"
 #include "platform/Clock.h"
@@ -43,4 +47,25 @@ bool CToolApp::InitInstance()
     if (prompts)
         prompts->setOwner(nullptr);
     return false;
+}
+
+int CToolApp::Run(PlatformChoice::Kind kind, int& argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // Message boxes carry the executable's name as their caption.
+    QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // Lets the desktop match the window with the installed desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.morvax.Tool"));
+
+    EventLoopClock clock;
+    QtPrompts prompts;
+    PlatformChoice choice;
+    QString error;
+    if (!choice.choose(kind, clock, prompts, error))
+        return UsageError(error, false);
+    if (SimPlatform* sim = choice.simulator())
+        sim->removeOtherDeviceOnSignal();
+    CToolApp(choice.platform()).InitInstance();
+    return 0;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "cli/PlatformChoice.h"
 #include "platform/Platform.h"
 #include <QString>
 #include <functional>
@@ -10,6 +11,11 @@ class Clock;
 class CToolApp {
 public:
     explicit CToolApp(const Platform& platform) : m_platform(platform) {}
+
+    // The whole run of the window on the platform of kind: the application
+    // object, the Qt clock and prompts, then InitInstance. Returns the exit
+    // status: 0, or 2 when the simulator's settings are not understood.
+    static int Run(PlatformChoice::Kind kind, int& argc, char** argv);
     // Returns false: the process ends when the window has been closed.
     bool InitInstance();
 

@@ -1,6 +1,6 @@
 #include "app/ToolDlg.h"
-#include "app/IniFile.h"
-#include "app/SettingsFile.h"
+#include "settings/ControllerIds.h"
+#include "settings/SettingsFile.h"
 #include "controls/FrameEdit.h"
 #include "controls/GroupFrame.h"
 #include "controls/HoverButton.h"
@@ -101,7 +101,6 @@ bool SharesText(const QString& a, const QString& b)
 
 CToolDlg::CToolDlg(const Platform& platform, QWidget* parent) : QDialog(parent), m_platform(platform)
 {
-    g_bComMode = 0;
     const DialogTemplate& t = MainDialogTemplate();
     setWindowTitle(QString::fromLatin1(t.caption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -113,8 +112,7 @@ CToolDlg::CToolDlg(const Platform& platform, QWidget* parent) : QDialog(parent),
     m_hIcon = ToolIcon(IDR_MAINFRAME);
 
     m_transport = std::make_unique<SerialTransport>(*m_platform.clock);
-    m_hid = std::make_unique<HidLink>(*m_platform.hidBus, *this, *this);
-    m_hid->onDisableVersionEdit = [this] { m_editVersion->setEnabled(false); };
+    m_hid = std::make_unique<HidLink>(*m_platform.hidBus, *this);
     m_parser = std::make_unique<StatusReportParser>();
 
     CreateControls();
@@ -409,12 +407,32 @@ void CToolDlg::Log(const QString& message)
     const bool tracked = SharesText(m_strLog, m_logPin);
     if (tracked)
         m_logPin = QString();
-    ToolData::Log(message);
+    m_strLog.prepend(message);
     if (tracked) {
         m_logPin = m_strLog;
         m_logUnshown += message.size();
     }
 }
+
+void CToolDlg::ReadIds(QString& vid, QString& pid)
+{
+    UpdateData(true);
+    HeldIds(vid, pid);
+}
+
+void CToolDlg::HeldIds(QString& vid, QString& pid) const
+{
+    vid = m_strVid;
+    pid = m_strPid;
+}
+
+void CToolDlg::StartLog(const QString& message) { m_strLog = message; }
+
+void CToolDlg::SetVersion(const QString& text) { m_strVersion = text; }
+
+void CToolDlg::DisableVersionEdit() { m_editVersion->setEnabled(false); }
+
+void CToolDlg::Refresh() { UpdateData(false); }
 
 void CToolDlg::FillLog(const std::function<void()>& fill)
 {
@@ -586,9 +604,9 @@ bool CToolDlg::OnInitDialog()
     // 8.
     UpdateData(false);
     // 9. settings file: the working directory's, else the user's own
-    const QString configIni = SettingsFilePath(QStringLiteral("Config.ini"));
-    m_strVid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("VID"), QString(), 260, configIni);
-    m_strPid = GetPrivateProfileString(QStringLiteral("VID/PID"), QStringLiteral("PID"), QString(), 260, configIni);
+    const ControllerIds ids = ReadControllerIds(SettingsFilePath(QStringLiteral("Config.ini")));
+    m_strVid = ids.vid;
+    m_strPid = ids.pid;
     UpdateData(false);
     // 10. rectangles for resizing
     RecordRects();

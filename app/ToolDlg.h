@@ -1,6 +1,6 @@
 #pragma once
 #include "app/RectList.h"
-#include "app/ToolData.h"
+#include "hid/HidHost.h"
 #include "platform/Platform.h"
 #include <QDialog>
 #include <QFont>
@@ -34,17 +34,27 @@ class StatusReportParser;
 // Operations run on the window's thread. While one runs, the window keeps
 // painting (every wait goes through the platform's Clock) but takes no user
 // input, and device events are held back and delivered after it, in order.
-class CToolDlg : public QDialog, public ToolData, public DataExchange {
+class CToolDlg : public QDialog, public HidHost {
     Q_OBJECT
 public:
     explicit CToolDlg(const Platform& platform, QWidget* parent = nullptr);
     ~CToolDlg() override;
 
-    // Data exchange in the template's binding order (see DoDataExchange).
-    bool UpdateData(bool bSaveAndValidate = true) override;
+    // Data exchange in the template's binding order: false, the members into
+    // the controls; true, the controls into the members, returning false when
+    // a check fails (the user has been told).
+    bool UpdateData(bool bSaveAndValidate = true);
     // Puts a message in front of the log; the box shows it at the next
     // UpdateData(false).
     void Log(const QString& message) override;
+
+    // The HID link's view of the window (HidHost).
+    void ReadIds(QString& vid, QString& pid) override;
+    void HeldIds(QString& vid, QString& pid) const override;
+    void StartLog(const QString& message) override;
+    void SetVersion(const QString& text) override;
+    void DisableVersionEdit() override;
+    void Refresh() override;
 
     // Opening steps; run once by showEvent, or directly by tests.
     bool OnInitDialog();
@@ -91,6 +101,18 @@ public:
     void OnSize();
 
     // --- members ---
+    // The texts the data exchange moves between these members and the edits.
+    // Texts hold 8-bit characters (one character per byte, Latin-1).
+    QString m_strEepromFile;  // edit 1027
+    QString m_strLog;         // edit 1000, newest message first
+    QString m_strFlashFile;   // edit 1028
+    QString m_strPid;         // edit 1009, at most 40 characters
+    QString m_strVid;         // edit 1010, at most 40 characters
+    QString m_strComPort;     // edit 1020
+    QString m_strVersion;     // edit 1076
+    // 1 while the controller is taken to be in COM mode.
+    unsigned char g_bComMode = 0;
+
     CRectList m_rectList;
     CHoverButton* m_btnCalibrate = nullptr;
     QProgressBar* m_progFlash = nullptr;

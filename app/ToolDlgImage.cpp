@@ -45,7 +45,7 @@ QString CannotOpenLine(const QString& path, const QString& reason)
 // text at the top of the log, and the kind's light dark red.
 void OpenImage(CToolDlg& d, const ImageKind& k, QString& member, CLedCtrl* led)
 {
-    if (g_bComMode != 1) {
+    if (d.g_bComMode != 1) {
         d.MessageBox(QStringLiteral("Please switch to COM mode!"));
         return;
     }
@@ -151,7 +151,7 @@ private:
 // and the light. The bar ends at 0 on every path that opened the port.
 bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgressBar* bar, CLedCtrl* led)
 {
-    if (g_bComMode != 1) {
+    if (d.g_bComMode != 1) {
         d.MessageBox(QStringLiteral("Please switch to COM mode!"));
         return false;
     }
@@ -218,7 +218,7 @@ void ProbeHidAfterFlash(CToolDlg& d)
     const bool found = d.m_hid->OpenHidDevice();
     if (!found && !d.m_hid->failure().ok())
         d.Log(d.m_hid->failure().line() + QStringLiteral("\r\n"));
-    g_bComMode = found ? 0 : 1;
+    d.g_bComMode = found ? 0 : 1;
     const QIcon hidLamp = ToolIcon(found ? IDI_BULB_GREEN : IDI_BULB_GREY);
     const QIcon comLamp = ToolIcon(found ? IDI_BULB_GREY : IDI_BULB_GREEN);
     d.m_btnSwitchToHid->SetIcon(hidLamp, hidLamp);

@@ -1,6 +1,6 @@
 // The serial link's handlers: the search for the controller's serial port,
 // the baud list and the four mode commands.
-#include "app/SerialPortRule.h"
+#include "serial/SerialPortRule.h"
 #include "app/ToolDlg.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -56,7 +56,7 @@ namespace {
 void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
 {
     const ModeCommand& cmd = ModeCommand::get(id);
-    if (g_bComMode == 0) {
+    if (dlg.g_bComMode == 0) {
         dlg.MessageBox(QString::fromLatin1(cmd.notInComMode));
         return;
     }

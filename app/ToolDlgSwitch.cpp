@@ -16,7 +16,7 @@ namespace {
 // blank and no rate chosen. hidLamp is the lamp of "Switch to HID".
 void ShowNoController(CToolDlg& d, int hidLamp)
 {
-    g_bComMode = 0;
+    d.g_bComMode = 0;
     d.ConfigureBulb(d.m_btnSwitchToHid, hidLamp, 0);
     d.ConfigureBulbOnly(d.m_btnSwitchToCom, IDI_BULB_GREY);
     d.ConfigureBulb(d.m_btnCalibrate, IDI_BULB_GREY, -20);
@@ -169,5 +169,5 @@ void CToolDlg::OnDeviceChange(bool arrived)
 
 bool CToolDlg::ControllerPresent() const
 {
-    return !FindUsbSerialPort().isEmpty() || m_hid->Present();
+    return !FindUsbSerialPort().isEmpty() || m_hid->Present(m_strVid, m_strPid);
 }

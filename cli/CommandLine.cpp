@@ -62,7 +62,8 @@ QString IdText(const QString& text)
 }
 } // namespace
 
-Invocation ParseCommandLine(const QStringList& words)
+namespace {
+Invocation Parse(const QStringList& words)
 {
     Invocation inv;
     bool help = false, version = false, optionsEnded = false;
@@ -203,6 +204,18 @@ Invocation ParseCommandLine(const QStringList& words)
     }
     if (!inv.port.isEmpty() && (!inv.usbPath.isEmpty() || !inv.serial.isEmpty()))
         return Fail(QStringLiteral("--port names the port itself; give it without --usb-path and --serial"));
+    return inv;
+}
+
+} // namespace
+
+Invocation ParseCommandLine(const QStringList& words)
+{
+    Invocation inv = Parse(words);
+    // A script that asked for JSON gets its result event even when the
+    // words are wrong before --json is reached.
+    if (inv.action == Invocation::Action::Error)
+        inv.json = words.contains(QStringLiteral("--json"));
     return inv;
 }
 

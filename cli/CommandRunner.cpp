@@ -1,20 +1,19 @@
 #include "cli/CommandRunner.h"
-#include "app/IniFile.h"
-#include "app/SettingsFile.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandSession.h"
 #include "cli/ExitStatus.h"
 #include "cli/Output.h"
+#include "cli/PlatformChoice.h"
 #include "cli/StopSignal.h"
+#include "cli/UdevRuleCommand.h"
 #include "hid/HidText.h"
 #include "platform/EventLoopClock.h"
-#include "platform/LinuxHidBus.h"
-#include "platform/LinuxSerialPortMap.h"
 #include "platform/Prompts.h"
+#include "settings/ControllerIds.h"
+#include "settings/SettingsFile.h"
 #include "simulator/SimPlatform.h"
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <memory>
 
 namespace {
 // The operations the commands run never ask the user anything; should one
@@ -28,8 +27,11 @@ public:
     QString openFileName(const QString&, const QString&) override { return {}; }
 };
 
-const char* const SIM_SETTINGS = "MORVAX_SIM";
-} // namespace
+void Print(std::FILE* f, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
+}
 
 int RunCommand(const Invocation& inv, int& argc, char** argv)
 {
@@ -42,44 +44,61 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
     // else the Config.ini the window reads.
     if (!inv.config.isEmpty() && !QFileInfo(inv.config).isFile())
         return out.result(EXIT_USAGE, QStringLiteral("Cannot read the settings file %1").arg(inv.config));
-    const QString config = inv.config.isEmpty() ? SettingsFilePath(QStringLiteral("Config.ini")) : inv.config;
-    auto fromConfig = [&config](const char* key) {
-        return GetPrivateProfileString(QStringLiteral("VID/PID"), QString::fromLatin1(key), QString(), 260, config);
-    };
-    QString vid = inv.vid.isEmpty() ? fromConfig("VID") : inv.vid;
-    QString pid = inv.pid.isEmpty() ? fromConfig("PID") : inv.pid;
+    const ControllerIds config =
+        ReadControllerIds(inv.config.isEmpty() ? SettingsFilePath(QStringLiteral("Config.ini")) : inv.config);
+    QString vid = inv.vid.isEmpty() ? config.vid : inv.vid;
+    QString pid = inv.pid.isEmpty() ? config.pid : inv.pid;
 
     EventLoopClock clock;
     NoPrompts prompts;
-    std::unique_ptr<SimPlatform> sim;
-    std::unique_ptr<LinuxSerialPortMap> portMap;
-    std::unique_ptr<LinuxHidBus> hidBus;
-    Platform platform;
-    if (inv.simulate != Invocation::Simulate::No) {
-        SimKnobs knobs;
-        int count = 1;
-        QString error;
-        if (!SimPlatform::ParseSettings(qEnvironmentVariable(SIM_SETTINGS), knobs, count, error))
-            return out.result(EXIT_USAGE, QStringLiteral("%1: %2").arg(QString::fromLatin1(SIM_SETTINGS), error));
-        knobs.startMode = inv.simulate == Invocation::Simulate::Hid ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
-        sim = std::make_unique<SimPlatform>(clock, prompts, knobs, count);
-        platform = sim->platform();
-        // Without a settings file the simulated controller names itself.
-        if (vid.isEmpty() && pid.isEmpty()) {
-            vid = HidText::IdText(knobs.vid);
-            pid = HidText::IdText(knobs.pid);
-        }
-    } else {
-        portMap = std::make_unique<LinuxSerialPortMap>();
-        hidBus = std::make_unique<LinuxHidBus>();
-        platform.clock = &clock;
-        platform.prompts = &prompts;
-        platform.portMap = portMap.get();
-        platform.hidBus = hidBus.get();
+    PlatformChoice choice;
+    QString error;
+    if (!choice.choose(PlatformChoice::KindOf(inv), clock, prompts, error))
+        return out.result(EXIT_USAGE, error);
+    Platform platform = choice.platform();
+    // Without a settings file the simulated controller names itself.
+    if (SimPlatform* sim = choice.simulator(); sim && vid.isEmpty() && pid.isEmpty()) {
+        vid = HidText::IdText(sim->controller().knobs().vid);
+        pid = HidText::IdText(sim->controller().knobs().pid);
     }
     // Device events are not needed: a command looks when it must.
     platform.watcher = nullptr;
 
     CommandSession session(inv, platform, out, vid, pid);
     return session.run();
+}
+} // namespace
+
+int UsageError(const QString& why, bool json)
+{
+    if (json)
+        Print(stdout, QString::fromUtf8(Output::JsonObject({{QStringLiteral("event"), QStringLiteral("result")},
+                                                            {QStringLiteral("ok"), false},
+                                                            {QStringLiteral("exit"), EXIT_USAGE},
+                                                            {QStringLiteral("message"), why},
+                                                            {QStringLiteral("reason"), QString()}})) +
+                          u'\n');
+    Print(stderr, QStringLiteral("morvax-tool: %1\n").arg(why));
+    return EXIT_USAGE;
+}
+
+int RunCommandLine(const Invocation& inv, int& argc, char** argv)
+{
+    switch (inv.action) {
+    case Invocation::Action::Help:
+        Print(stdout, HelpText());
+        return EXIT_OK;
+    case Invocation::Action::Version:
+        Print(stdout, QStringLiteral("morvax-tool %1\n").arg(QStringLiteral(PROJECT_VERSION)));
+        return EXIT_OK;
+    case Invocation::Action::Error:
+        return UsageError(inv.error, inv.json);
+    case Invocation::Action::Command:
+        if (inv.command == QLatin1String("udev-rule"))
+            return RunUdevRuleCommand(inv.rest);
+        return RunCommand(inv, argc, argv);
+    case Invocation::Action::Window:
+        break;
+    }
+    return UsageError(QStringLiteral("no command"), inv.json);
 }

@@ -14,7 +14,7 @@ const char* const NOT_FOUND = "Could not find the specified HID device!";
 
 CommandSession::CommandSession(const Invocation& inv, const Platform& platform, Output& out, const QString& vid,
                                const QString& pid)
-    : m_inv(inv), m_platform(platform), m_out(out), m_transport(*platform.clock), m_hid(*platform.hidBus, *this, *this)
+    : m_inv(inv), m_platform(platform), m_out(out), m_transport(*platform.clock), m_hid(*platform.hidBus, *this)
 {
     m_strVid = vid;
     m_strPid = pid;
@@ -44,22 +44,26 @@ int CommandSession::run()
     return m_out.result(EXIT_USAGE, QStringLiteral("unknown command '%1'").arg(c));
 }
 
-bool CommandSession::UpdateData(bool bSaveAndValidate)
+void CommandSession::HeldIds(QString& vid, QString& pid) const
 {
-    if (!bSaveAndValidate)
-        flushLog();
-    return true;
+    vid = m_strVid;
+    pid = m_strPid;
+}
+
+void CommandSession::Log(const QString& message) { m_unsent.prepend(message); }
+
+void CommandSession::StartLog(const QString& message)
+{
+    // What was logged and not shown yet goes with the log it was part of.
+    m_unsent = {message};
 }
 
 void CommandSession::flushLog()
 {
-    // New messages stand in front of what was sent; a log that was replaced
-    // as a whole is new as a whole.
-    QString fresh = m_strLog;
-    if (m_strLog.endsWith(m_shownLog))
-        fresh.chop(m_shownLog.size());
-    m_shownLog = m_strLog;
-    QStringList lines = fresh.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    // The new messages as the log holds them, newest first; each line goes
+    // out as an event of its own, the log's lowest line first.
+    QStringList lines = m_unsent.join(QString()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    m_unsent.clear();
     std::reverse(lines.begin(), lines.end());
     for (const QString& line : lines)
         m_out.log(line);
@@ -179,7 +183,7 @@ int CommandSession::hidNotFound()
 
 int CommandSession::hidExitStatus(const DeviceOutcome& failure) const
 {
-    if (failure.kind() == DeviceOutcome::Kind::Gone && m_hid.Present())
+    if (failure.kind() == DeviceOutcome::Kind::Gone && m_hid.Present(m_strVid, m_strPid))
         return EXIT_REFUSED;
     return failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
 }

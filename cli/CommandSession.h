@@ -1,11 +1,12 @@
 #pragma once
-#include "app/ToolData.h"
 #include "cli/Controllers.h"
+#include "hid/HidHost.h"
 #include "hid/HidLink.h"
 #include "operations/ImageFile.h"
 #include "platform/Platform.h"
 #include "serial/SerialTransport.h"
 #include <QString>
+#include <QStringList>
 
 struct Invocation;
 class Output;
@@ -14,8 +15,8 @@ class Output;
 // simulated one): the same operations the window's handlers run, their
 // outcomes turned into text or JSON and an exit status. The HID link writes
 // its messages into this object's log as into the window's; every line it
-// adds goes out as a log event. Main thread only.
-class CommandSession : public ToolData, public DataExchange {
+// shows goes out as a log event. Main thread only.
+class CommandSession : public HidHost {
 public:
     // vid and pid: the controller's IDs as four hex digits, empty when
     // unknown (then HID work is refused).
@@ -26,8 +27,15 @@ public:
     // Runs the command; returns its exit status.
     int run();
 
-    // The HID link refreshes "the window": new log lines go out.
-    bool UpdateData(bool bSaveAndValidate = true) override;
+    // The HID link's host: the IDs given, the version read, and the log,
+    // whose messages go out as log events, oldest first, at each refresh.
+    void ReadIds(QString& vid, QString& pid) override { HeldIds(vid, pid); }
+    void HeldIds(QString& vid, QString& pid) const override;
+    void StartLog(const QString& message) override;
+    void Log(const QString& message) override;
+    void SetVersion(const QString& text) override { m_strVersion = text; }
+    void DisableVersionEdit() override {}
+    void Refresh() override { flushLog(); }
 
     // How long a switch waits, from the command on, for the controller to
     // come back in the other mode.
@@ -76,7 +84,7 @@ private:
     bool waitBackInCom(std::int64_t startMs, const QString& usbPath, QString& where);
     // The exit status and message for a stop signal that came.
     int stopped(const QString& message);
-    // Sends the log lines added since the last call, oldest first.
+    // Sends the log messages put since the last call, oldest first.
     void flushLog();
 
     const Invocation& m_inv;
@@ -84,5 +92,7 @@ private:
     Output& m_out;
     SerialTransport m_transport;
     HidLink m_hid;
-    QString m_shownLog;  // the log as it was last sent
+    QString m_strVid, m_strPid;  // the controller's IDs as four hex digits; empty when unknown
+    QString m_strVersion;        // the version the HID link read last
+    QStringList m_unsent;        // log messages not sent yet, newest first
 };

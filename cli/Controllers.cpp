@@ -1,5 +1,5 @@
 #include "cli/Controllers.h"
-#include "app/SerialPortRule.h"
+#include "serial/SerialPortRule.h"
 #include "hid/HidText.h"
 #include "platform/HidBus.h"
 #include "platform/SerialPortMap.h"

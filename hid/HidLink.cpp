@@ -1,11 +1,9 @@
 #include "hid/HidLink.h"
-#include "app/ToolData.h"
+#include "hid/HidHost.h"
 #include "hid/HidText.h"
 #include <algorithm>
 
-HidLink::HidLink(HidBus& bus, ToolData& data, DataExchange& exchange) : m_bus(bus), m_data(data), m_exchange(exchange)
-{
-}
+HidLink::HidLink(HidBus& bus, HidHost& host) : m_bus(bus), m_host(host) {}
 
 HidLink::~HidLink() = default;
 
@@ -17,7 +15,7 @@ HidLink::PathResult HidLink::GetHidDevicePath(int position, std::unique_ptr<HidD
     // A fresh set at every call: positions are those of this moment.
     std::vector<HidInterface> list;
     if (!m_bus.interfaces(list)) {
-        m_data.Log(QStringLiteral("No HDEVINFO available for this GUID...\r\n"));
+        m_host.Log(QStringLiteral("No HDEVINFO available for this GUID...\r\n"));
         return PathResult::None;
     }
     if (position < 0 || static_cast<std::size_t>(position) >= list.size())
@@ -25,7 +23,7 @@ HidLink::PathResult HidLink::GetHidDevicePath(int position, std::unique_ptr<HidD
     m_lastInterface = list[static_cast<std::size_t>(position)];
     if (m_lastInterface.path.empty()) {
         // An interface whose path cannot be told: nothing to open.
-        m_data.Log(QStringLiteral("Finding Device Path Error!"));
+        m_host.Log(QStringLiteral("Finding Device Path Error!"));
         return PathResult::None;
     }
     if (acceptInterface && !acceptInterface(m_lastInterface)) {
@@ -35,7 +33,7 @@ HidLink::PathResult HidLink::GetHidDevicePath(int position, std::unique_ptr<HidD
     // Null when the interface may not be opened, is held exclusively or went
     // away meanwhile.
     device = m_bus.open(m_lastInterface.path, &m_lastOpenError);
-    m_exchange.UpdateData(false);
+    m_host.Refresh();
     return device ? PathResult::Opened : PathResult::Invalid;
 }
 
@@ -46,30 +44,30 @@ bool HidLink::IdentifyHidDevice(std::unique_ptr<HidDevice>& device)
         device.reset();
         return false;
     }
-    // Compare with what the edits hold now.
-    m_exchange.UpdateData(true);
+    // Compare with the IDs as the user left them now.
+    QString vid, pid;
+    m_host.ReadIds(vid, pid);
     bool result = false;
-    if (HidText::IdsMatch(attributes.vendorId, attributes.productId, m_data.m_strVid, m_data.m_strPid)) {
-        m_data.m_strLog = QStringLiteral("Found HID Device!\r\n");  // replaces the whole log
-        m_data.m_strVersion = HidText::VersionText(attributes.versionNumber);
-        if (onDisableVersionEdit)
-            onDisableVersionEdit();
+    if (HidText::IdsMatch(attributes.vendorId, attributes.productId, vid, pid)) {
+        m_host.StartLog(QStringLiteral("Found HID Device!\r\n"));  // the earlier log goes
+        m_host.SetVersion(HidText::VersionText(attributes.versionNumber));
+        m_host.DisableVersionEdit();
         result = true;
     } else {
-        m_data.m_strVersion = QStringLiteral(" ");
+        m_host.SetVersion(QStringLiteral(" "));
     }
-    m_exchange.UpdateData(false);
+    m_host.Refresh();
 
     // Every device that got this far must give its report lengths.
     HidCaps caps;
     if (!device->caps(caps)) {
-        m_data.Log(QStringLiteral("Could not get HID preparsed data!\r\n"));
+        m_host.Log(QStringLiteral("Could not get HID preparsed data!\r\n"));
         result = false;
     } else {
         m_wInputReportLen = caps.inputReportLength;
         m_wOutputReportLen = caps.outputReportLength;
     }
-    m_exchange.UpdateData(false);
+    m_host.Refresh();
     if (!result)
         device.reset();
     return result;
@@ -87,36 +85,41 @@ bool HidLink::OpenHidDevice()
             return false;
         // The controller may be there but closed to this user: say so, as
         // otherwise it looks just like an absent one.
-        if (found == PathResult::Invalid && m_failure.ok() &&
-            HidText::IdsMatch(m_lastInterface.vendorId, m_lastInterface.productId, m_data.m_strVid, m_data.m_strPid))
+        if (found == PathResult::Invalid && m_failure.ok() && matchesHostIds(m_lastInterface))
             m_failure = HidFailure(DeviceOutcome::Step::Open, m_lastInterface.path, m_lastOpenError);
         // An interface that could not be opened leaves m_hHid null; the
         // identification then fails without a message and the search goes on.
         if (IdentifyHidDevice(m_hHid)) {
-            m_data.Log(QStringLiteral("HID Opened OK!\r\n"));
+            m_host.Log(QStringLiteral("HID Opened OK!\r\n"));
             return true;
         }
     }
 }
 
-bool HidLink::Present() const
+bool HidLink::matchesHostIds(const HidInterface& interface) const
+{
+    QString vid, pid;
+    m_host.HeldIds(vid, pid);
+    return HidText::IdsMatch(interface.vendorId, interface.productId, vid, pid);
+}
+
+bool HidLink::Present(const QString& vid, const QString& pid) const
 {
     std::vector<HidInterface> list;
     if (!m_bus.interfaces(list))
         return false;
-    return std::any_of(list.begin(), list.end(), [this](const HidInterface& i) {
-        return HidText::IdsMatch(i.vendorId, i.productId, m_data.m_strVid, m_data.m_strPid);
-    });
+    return std::any_of(list.begin(), list.end(),
+                       [&](const HidInterface& i) { return HidText::IdsMatch(i.vendorId, i.productId, vid, pid); });
 }
 
 bool HidLink::CloseHidDevice(std::unique_ptr<HidDevice>& device)
 {
     if (!device) {
-        m_data.Log(QStringLiteral("Handle haved closed before this operation!\r\n"));
-        m_data.Log(QStringLiteral("CloseHandle Failed!\r\n"));
+        m_host.Log(QStringLiteral("Handle haved closed before this operation!\r\n"));
+        m_host.Log(QStringLiteral("CloseHandle Failed!\r\n"));
         return false;
     }
     device.reset();
-    m_data.Log(QStringLiteral("CloseHandle worked!\r\n"));
+    m_host.Log(QStringLiteral("CloseHandle worked!\r\n"));
     return true;
 }

@@ -4,30 +4,30 @@
 #include <functional>
 #include <memory>
 
-struct ToolData;
-class DataExchange;
+class HidHost;
 
 // Finding, identifying, opening and closing the controller as a HID device.
-// Writes its messages into the window's log (ToolData) and runs the data
-// exchange where the sequence shows texts. Window's thread only.
+// Writes its messages into its host's log and shows the texts through the
+// host where the sequence shows them. The thread that created it only (the
+// window's, or a command's).
 class HidLink {
 public:
     // The three outcomes of GetHidDevicePath.
     enum class PathResult { Opened, Invalid, None };
 
-    HidLink(HidBus& bus, ToolData& data, DataExchange& exchange);
+    HidLink(HidBus& bus, HidHost& host);
     ~HidLink();
 
     // The device at position in the present HID interfaces. Opened: device
     // holds it; Invalid: it exists but cannot be opened; None: no interface
     // there (or enumeration failed, logged) and the search ends. Positions
     // are those of the bus at this call. After an open attempt (Opened or
-    // Invalid) the controls are refreshed.
+    // Invalid) the host refreshes.
     PathResult GetHidDevicePath(int position, std::unique_ptr<HidDevice>& device);
     // True when device is the controller named by the VID and PID texts; the
     // device then stays with the caller. On false it has been closed (reset).
-    // Reads the edits first; on a match the log is replaced by the found
-    // message and the version shown. Stores the report lengths; a device
+    // Reads the host's IDs first; on a match the log is started afresh with
+    // the found message and the version shown. Stores the report lengths; a device
     // whose descriptor cannot be read is never identified.
     bool IdentifyHidDevice(std::unique_ptr<HidDevice>& device);
     // Searches from position 0; true with the controller open in m_hHid.
@@ -38,16 +38,13 @@ public:
     // an interface with the VID and PID: the first such interface that could
     // not be opened, with the OS error. ok() when there was none.
     const DeviceOutcome& failure() const { return m_failure; }
-    // Whether the bus lists an interface with the VID and PID texts as the
-    // members hold them now: enumeration only, nothing is opened, logged or
-    // shown.
-    bool Present() const;
+    // Whether the bus lists an interface whose IDs the texts vid and pid
+    // match: enumeration only, nothing is opened, logged or shown.
+    bool Present(const QString& vid, const QString& pid) const;
     // Closes device (which may be null) and logs the outcome; true when a
     // device was closed. The caller's pointer is reset.
     bool CloseHidDevice(std::unique_ptr<HidDevice>& device);
 
-    // Called when identification disables the version edit.
-    std::function<void()> onDisableVersionEdit;
     // The interfaces the search looks at; every one when empty. Those it
     // passes over count as not there. (The command line picks one
     // controller among several this way.)
@@ -58,10 +55,12 @@ public:
     std::uint16_t m_wOutputReportLen = 0;
 
 private:
+    // Whether interface has the IDs the host holds now.
+    bool matchesHostIds(const HidInterface& interface) const;
+
     HidBus& m_bus;
     DeviceOutcome m_failure;
     HidInterface m_lastInterface;  // the interface GetHidDevicePath tried last
     int m_lastOpenError = 0;       // and the OS error of its open
-    ToolData& m_data;
-    DataExchange& m_exchange;
+    HidHost& m_host;
 };

@@ -1,6 +1,6 @@
 #include "serial/SerialTransport.h"
 #include "platform/Clock.h"
-#include "platform/DeviceHolders.h"
+#include "serial/DeviceHolders.h"
 #include "serial/BaudTable.h"
 #include <QDeadlineTimer>
 #include <QFileInfo>

@@ -115,6 +115,6 @@ static int LampState(CHoverButton* button)
 
 Indication ShownIndication(DialogFixture& f)
 {
-    return {g_bComMode, LampState(f.dlg->m_btnSwitchToHid), LampState(f.dlg->m_btnSwitchToCom),
+    return {f.dlg->g_bComMode, LampState(f.dlg->m_btnSwitchToHid), LampState(f.dlg->m_btnSwitchToCom),
             LightState(f.dlg->m_ledHid), LightState(f.dlg->m_ledCom)};
 }

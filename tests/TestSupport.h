@@ -1,5 +1,6 @@
 #pragma once
 #include "app/ToolDlg.h"
+#include "hid/HidHost.h"
 #include "platform/Prompts.h"
 #include "simulator/ManualClock.h"
 #include "simulator/SimPlatform.h"
@@ -30,6 +31,31 @@ public:
     QStringList files;  // answers of the next open-file dialogs
     // Runs while a message box is up (to look at the state at that moment).
     std::function<void(const QString&)> onMessage;
+};
+
+// A HID link's host without a window: the IDs it was given, the log, the
+// version, and what the user would see at the last refresh.
+struct TextHost : HidHost {
+    QString vid = QStringLiteral("2f5a"), pid = QStringLiteral("0107");
+    QString log, version;
+    QString shownLog, shownVersion;  // as at the last Refresh()
+    bool versionEditEnabled = true;
+
+    void ReadIds(QString& v, QString& p) override { HeldIds(v, p); }
+    void HeldIds(QString& v, QString& p) const override
+    {
+        v = vid;
+        p = pid;
+    }
+    void StartLog(const QString& message) override { log = message; }
+    void Log(const QString& message) override { log.prepend(message); }
+    void SetVersion(const QString& text) override { version = text; }
+    void DisableVersionEdit() override { versionEditEnabled = false; }
+    void Refresh() override
+    {
+        shownLog = log;
+        shownVersion = version;
+    }
 };
 
 // Points XDG_CONFIG_HOME at an empty folder of its own for the lifetime of

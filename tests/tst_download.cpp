@@ -199,7 +199,7 @@ private slots:
         // found stays open.
         if (flash && ok) {
             const bool found = setup == ON_HID;
-            QCOMPARE(int(g_bComMode), found ? 0 : 1);
+            QCOMPARE(int(f.dlg->g_bComMode), found ? 0 : 1);
             QCOMPARE(f.dlg->m_hid->m_hHid != nullptr, found);
             QVERIFY(LampIs(f.dlg->m_btnSwitchToHid, found ? IDI_BULB_GREEN : IDI_BULB_GREY));
             QVERIFY(LampIs(f.dlg->m_btnSwitchToCom, found ? IDI_BULB_GREY : IDI_BULB_GREEN));
@@ -260,7 +260,7 @@ private slots:
         QFETCH(QString, logged);
         DialogFixture f;
         f.open();
-        g_bComMode = comMode ? 1 : 0;
+        f.dlg->g_bComMode = comMode ? 1 : 0;
         const QString path = name.isEmpty() ? QString() : MakeFile(f, file, name);
         f.dlg->m_strLog = QStringLiteral("old\r\n");
         f.dlg->UpdateData(false);

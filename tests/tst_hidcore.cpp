@@ -4,7 +4,7 @@
 #include "TestSupport.h"
 #include "hid/HidLink.h"
 #include "hid/HidText.h"
-#include "platform/LinuxHidBus.h"
+#include "platform/linux/LinuxHidBus.h"
 #include "platform/ReportDescriptor.h"
 #include "simulator/SimController.h"
 #include "simulator/SimHidBus.h"
@@ -14,29 +14,18 @@
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
 
-// The link on the simulated bus (controller in HID mode, VID and PID edits
-// naming it), with the window's side of the data exchange: each read of the
-// edits ("read"), disabling of the version edit ("disable") and refresh (log
-// and version as shown, joined by '|') is recorded in order.
-struct LinkFixture : DataExchange {
+// The link on the simulated bus (controller in HID mode, the IDs naming it)
+// with a host that holds an earlier log.
+struct LinkFixture {
     explicit LinkFixture(bool present) : controller(clock, KnobsIn(SimKnobs::Mode::Hid, present)), bus(controller)
     {
-        data.m_strVid = QStringLiteral("2f5a");
-        data.m_strPid = QStringLiteral("0107");
-        data.m_strLog = QStringLiteral("earlier\r\n");
-        link.onDisableVersionEdit = [this] { events << QStringLiteral("disable"); };
-    }
-    bool UpdateData(bool save) override
-    {
-        events << (save ? QStringLiteral("read") : data.m_strLog + u'|' + data.m_strVersion);
-        return true;
+        host.log = QStringLiteral("earlier\r\n");
     }
     ManualClock clock;
     SimController controller;
     SimHidBus bus;
-    ToolData data;
-    HidLink link{bus, data, *this};
-    QStringList events;
+    TextHost host;
+    HidLink link{bus, host};
 };
 
 class TestHidCore : public QObject {
@@ -125,19 +114,25 @@ private slots:
         QTest::addColumn<bool>("descriptorOk");
         QTest::addColumn<bool>("opened");
         QTest::addColumn<QString>("log");
-        QTest::addColumn<QStringList>("events");
-        // A keyboard that cannot be opened, then a device with another PID, are
-        // passed over before the controller.
-        const QString e = QStringLiteral("earlier\r\n|"), found = QStringLiteral("Found HID Device!\r\n|0x213");
-        const QStringList passedOver{e, e, "read", e + " ", e + " ", e + " ", "read", "disable", found};
-        QTest::newRow("match") << true << false << true << true << "HID Opened OK!\r\nFound HID Device!\r\n"
-                               << passedOver + QStringList{found};
+        QTest::addColumn<QString>("shownLog");      // at the last refresh
+        QTest::addColumn<QString>("shownVersion");  // at the last refresh
+        QTest::addColumn<bool>("versionEditEnabled");
+        // A keyboard that cannot be opened, then a device with another PID,
+        // are passed over before the controller; the found message replaces
+        // the earlier log, and the open's own message is not shown yet.
+        const QString found = QStringLiteral("Found HID Device!\r\n");
+        QTest::newRow("match") << true << false << true << true << "HID Opened OK!\r\n" + found << found << "0x213"
+                               << false;
+        // A match whose report lengths cannot be read is no open, though the
+        // version was shown and its edit disabled.
         QTest::newRow("preparsed failure after match")
-            << true << false << false << false << "Could not get HID preparsed data!\r\nFound HID Device!\r\n"
-            << passedOver + QStringList{"Could not get HID preparsed data!\r\n" + found};
-        QTest::newRow("no device at all") << false << false << true << false << "earlier\r\n" << QStringList{};
-        QTest::newRow("enumeration fails")
-            << true << true << true << false << "No HDEVINFO available for this GUID...\r\nearlier\r\n" << QStringList{};
+            << true << false << false << false << "Could not get HID preparsed data!\r\n" + found
+            << "Could not get HID preparsed data!\r\n" + found << "0x213" << false;
+        QTest::newRow("no device at all") << false << false << true << false << "earlier\r\n" << QString()
+                                          << QString() << true;
+        QTest::newRow("enumeration fails") << true << true << true << false
+                                           << "No HDEVINFO available for this GUID...\r\nearlier\r\n" << QString()
+                                           << QString() << true;
     }
     void openSequences()
     {
@@ -152,13 +147,27 @@ private slots:
         f.bus.setEnumerationFails(enumerationFails);
         f.bus.setControllerDescriptorOk(descriptorOk);
         QCOMPARE(f.link.OpenHidDevice(), opened);
-        QTEST(f.data.m_strLog, "log");
-        QTEST(f.events, "events");
+        QTEST(f.host.log, "log");
+        QTEST(f.host.shownLog, "shownLog");
+        QTEST(f.host.shownVersion, "shownVersion");
+        QTEST(f.host.versionEditEnabled, "versionEditEnabled");
         QCOMPARE(bool(f.link.m_hHid), opened);
         QCOMPARE(f.bus.openControllerHandles(), int(opened));
         // Searching again while a handle is held closes it first.
         QCOMPARE(f.link.OpenHidDevice(), opened);
         QCOMPARE(f.bus.openControllerHandles(), int(opened));
+    }
+
+    // Every device the search passes that is not the controller shows the
+    // version as one blank, until the controller is found.
+    void versionBlankForOthers()
+    {
+        LinkFixture f(false);
+        f.bus.others() = {{.attributes = {0x2f5a, 0x0108, 0x0001}, .descriptor = {}}};
+        f.host.version = QStringLiteral("0x99");
+        QVERIFY(!f.link.OpenHidDevice());
+        QCOMPARE(f.host.shownVersion, QStringLiteral(" "));
+        QCOMPARE(f.host.log, QStringLiteral("earlier\r\n"));
     }
 
     void linuxBusOnThisMachine()

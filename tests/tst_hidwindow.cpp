@@ -42,11 +42,11 @@ private slots:
         f.open();
         f.dlg->m_strLog = EARLIER;
         f.dlg->UpdateData(false);
-        g_bComMode = static_cast<unsigned char>(comMode);
+        f.dlg->g_bComMode = static_cast<unsigned char>(comMode);
         const int comColor = f.dlg->m_ledCom->color();
         QTest::mouseClick(f.dlg->m_btnSetting, Qt::LeftButton);
         QCOMPARE(f.prompts.messages, comMode ? QStringList{QStringLiteral("Please switch to HID mode!")} : QStringList{});
-        QCOMPARE(int(g_bComMode), comMode);
+        QCOMPARE(int(f.dlg->g_bComMode), comMode);
         QCOMPARE(f.dlg->m_ledCom->color(), comColor);
         QCOMPARE(f.sim->hidBus().openControllerHandles(), 0);
         QCOMPARE(f.dlg->m_editVersion->isEnabled(), !inHid);
@@ -170,7 +170,7 @@ private slots:
         f.dlg->UpdateData(false);
         f.dlg->m_editVid->setText(vid);
         f.dlg->m_editPid->setText(pid);
-        g_bComMode = 1;  // not even the mode box
+        f.dlg->g_bComMode = 1;  // not even the mode box
         f.dlg->OnSetting();
         QTEST(f.prompts.messages, "messages");
         QCOMPARE(f.dlg->m_strLog, EARLIER);

@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include <QTemporaryDir>
 #include <QtTest>
 

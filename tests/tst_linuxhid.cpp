@@ -14,7 +14,7 @@
 #include "hidraw/FakeHidraw.h"
 #include "operations/Calibration.h"
 #include "operations/ModeSwitch.h"
-#include "platform/LinuxHidBus.h"
+#include "platform/linux/LinuxHidBus.h"
 #include <QtTest>
 #include <algorithm>
 #include <cerrno>
@@ -68,16 +68,6 @@ FakeHidDevice Keyboard()
     return {QStringLiteral("hidraw10"), 0x1c4f, 0x0002, 0x0110, QStringLiteral("Bench USB keyboard"),
             KEYBOARD_DESCRIPTOR, 0600, 0};
 }
-
-// The window's side of the HID link, without a window.
-struct Texts : ToolData, DataExchange {
-    Texts()
-    {
-        m_strVid = QStringLiteral("2f5a");
-        m_strPid = QStringLiteral("0107");
-    }
-    bool UpdateData(bool) override { return true; }
-};
 
 // Runs the test again inside a private mount namespace (a user namespace of
 // its own when not root) with a tmpfs over /sys and the shim preloaded.
@@ -277,10 +267,10 @@ private slots:
         QCOMPARE(bool(bus.open("/dev/hidraw2", &error)), opens);
         QCOMPARE(error, opens ? 0 : EACCES);
         QCOMPARE(bench.takeLog().value(0), openLog);
-        Texts texts;
-        HidLink link(bus, texts, texts);
+        TextHost texts;
+        HidLink link(bus, texts);
         QCOMPARE(link.OpenHidDevice(), opens);
-        QCOMPARE(texts.m_strLog, searchLog);
+        QCOMPARE(texts.log, searchLog);
         // Closed to this user is told, not taken for an absent controller.
         QCOMPARE(link.failure().line(),
                  opens ? QString() : "/dev/hidraw2: cannot open: Permission denied: run `scripts/install-udev-rule.sh`");

@@ -1,6 +1,6 @@
 // The serial link's pure logic: status-report parsing and rendering, the baud
 // table and the rule that picks the controller's serial port.
-#include "app/SerialPortRule.h"
+#include "serial/SerialPortRule.h"
 #include "operations/StatusReportParser.h"
 #include "serial/BaudTable.h"
 #include "serial/SerialTransport.h"

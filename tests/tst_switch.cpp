@@ -63,7 +63,7 @@ private slots:
         f.dlg->m_strVersion = QStringLiteral("9.9");
         f.dlg->UpdateData(false);
         f.dlg->ConfigureBulb(f.dlg->m_btnCalibrate, IDI_BULB_GREEN, -20);
-        g_bComMode = shown.comMode ? 0 : 1;
+        f.dlg->g_bComMode = shown.comMode ? 0 : 1;
 
         f.dlg->Run([&] { f.dlg->OnDeviceChange(arrived); });
 
@@ -160,7 +160,7 @@ private slots:
         QFETCH(bool, calibrate);
         DialogFixture f(knobsIn(InCom));
         f.open();
-        g_bComMode = 0;  // taken to be in HID mode, while a port is still open
+        f.dlg->g_bComMode = 0;  // taken to be in HID mode, while a port is still open
         QCOMPARE(f.dlg->m_transport->OpenComPort(f.controller().portName()), 0);
         f.dlg->m_strLog.clear();
         if (calibrate)

@@ -1,8 +1,8 @@
 // The udev rules that `morvax-tool udev-rule` prints for the VID and PID of
 // Config.ini, and the command's refusals.
 #include "TestSupport.h"
-#include "app/UdevRule.h"
-#include "app/UdevRuleCommand.h"
+#include "cli/UdevRule.h"
+#include "cli/UdevRuleCommand.h"
 #include <QtTest>
 #include <cstdio>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // The Linux device watcher on this machine's own kernel events. Raising an
 // event needs root (a write to a device's uevent file, which makes the kernel
 // send the event again without touching the device); without it the case skips.
-#include "platform/UdevDeviceWatcher.h"
+#include "platform/linux/UdevDeviceWatcher.h"
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>

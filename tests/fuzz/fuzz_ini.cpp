@@ -8,7 +8,7 @@
 //   characters, whatever follows; names match without regard to case or to
 //   the blanks around them.
 #include "FuzzCheck.h"
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include <QByteArray>
 #include <QString>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/DeviceHolders.h"
+#include "serial/DeviceHolders.h"
 #include <QFile>
 #include <QStringList>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "app/UdevRule.h"
+#include "cli/UdevRule.h"
 
 namespace {
 bool IsHexDigit(QChar c)

@@ -1,7 +1,7 @@
-#include "app/UdevRuleCommand.h"
-#include "app/IniFile.h"
-#include "app/SettingsFile.h"
-#include "app/UdevRule.h"
+#include "cli/UdevRuleCommand.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsFile.h"
+#include "cli/UdevRule.h"
 #include <QFileInfo>
 
 namespace {

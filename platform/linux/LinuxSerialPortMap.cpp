@@ -1,4 +1,4 @@
-#include "platform/LinuxSerialPortMap.h"
+#include "platform/linux/LinuxSerialPortMap.h"
 #include <libudev.h>
 
 namespace {

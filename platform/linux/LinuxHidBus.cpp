@@ -1,4 +1,4 @@
-#include "platform/LinuxHidBus.h"
+#include "platform/linux/LinuxHidBus.h"
 #include "platform/ReportDescriptor.h"
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/SerialPortRule.h"
+#include "serial/SerialPortRule.h"
 #include <algorithm>
 
 bool SerialPortRule::IsControllerDevice(const std::string& deviceName)

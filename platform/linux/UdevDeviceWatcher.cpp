@@ -1,4 +1,4 @@
-#include "platform/UdevDeviceWatcher.h"
+#include "platform/linux/UdevDeviceWatcher.h"
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <cstring>

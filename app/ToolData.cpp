@@ -1,3 +1,0 @@
-#include "app/ToolData.h"
-
-unsigned char g_bComMode = 0;

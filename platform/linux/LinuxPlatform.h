@@ -1,0 +1,31 @@
+#pragma once
+#include "platform/Platform.h"
+#include "platform/linux/LinuxHidBus.h"
+#include "platform/linux/LinuxSerialPortMap.h"
+#include "platform/linux/UdevDeviceWatcher.h"
+
+// The real machine's device access: udev's serial-port map, hidapi's HID bus
+// and udev's device events. The clock and the prompts come from the face.
+// Created, used and destroyed on the main thread.
+class LinuxPlatform {
+public:
+    LinuxPlatform(Clock& clock, Prompts& prompts) : m_clock(clock), m_prompts(prompts) {}
+
+    Platform platform()
+    {
+        Platform p;
+        p.clock = &m_clock;
+        p.prompts = &m_prompts;
+        p.portMap = &m_portMap;
+        p.hidBus = &m_hidBus;
+        p.watcher = &m_watcher;
+        return p;
+    }
+
+private:
+    Clock& m_clock;
+    Prompts& m_prompts;
+    LinuxSerialPortMap m_portMap;
+    LinuxHidBus m_hidBus;
+    UdevDeviceWatcher m_watcher;
+};
