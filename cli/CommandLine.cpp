@@ -1,4 +1,5 @@
 #include "cli/CommandLine.h"
+#include "cli/CommandTable.h"
 #include "serial/BaudTable.h"
 #include <QRegularExpression>
 #include <algorithm>
@@ -6,37 +7,6 @@
 #include <set>
 
 namespace {
-// The commands and how many words each takes after it.
-struct CommandShape {
-    const char* name;
-    int words;                    // 0 or 1
-    const char* choices;          // the allowed words, space-separated; null for any (FILE)
-    std::set<QString> options;    // options beyond --json, --simulate, --config, --vid, --pid, --help
-};
-
-const std::vector<CommandShape>& Commands()
-{
-    static const std::vector<CommandShape> shapes = {
-        {"list", 0, nullptr, {}},
-        {"info", 0, nullptr, {"--usb-path", "--serial"}},
-        {"flash", 1, nullptr, {"--port", "--usb-path", "--serial", "--baud"}},
-        {"eeprom", 1, nullptr, {"--port", "--usb-path", "--serial", "--baud"}},
-        {"switch", 1, "hid com", {"--port", "--usb-path", "--serial", "--baud"}},
-        {"status", 1, "d n z $", {"--port", "--usb-path", "--serial", "--baud", "--seconds"}},
-        {"calibrate", 0, nullptr, {"--usb-path", "--serial"}},
-        {"udev-rule", 0, nullptr, {}},
-    };
-    return shapes;
-}
-
-const CommandShape* FindCommand(const QString& name)
-{
-    for (const CommandShape& c : Commands())
-        if (name == QLatin1String(c.name))
-            return &c;
-    return nullptr;
-}
-
 // Options every command takes.
 const std::set<QString> COMMON = {"--json", "--simulate", "--config", "--vid", "--pid"};
 // Options that take a value.
@@ -75,10 +45,6 @@ Invocation Parse(const QStringList& words)
         const QString& w = words[i];
         const bool afterBareSimulate = bareSimulate;
         bareSimulate = false;
-        if (inv.command == QLatin1String("udev-rule")) {
-            inv.rest << w;  // its own grammar
-            continue;
-        }
         if (!optionsEnded && w == QLatin1String("--")) {
             optionsEnded = true;
             continue;
@@ -153,12 +119,10 @@ Invocation Parse(const QStringList& words)
         return inv;
     }
     inv.action = Invocation::Action::Command;
-    if (inv.command == QLatin1String("udev-rule"))
-        return inv;
 
-    const CommandShape& shape = *FindCommand(inv.command);
+    const Command& shape = *FindCommand(inv.command);
     for (const QString& o : seen)
-        if (!COMMON.count(o) && !shape.options.count(o))
+        if (!COMMON.count(o) && !shape.options.contains(o))
             return Fail(QStringLiteral("%1 does not apply to %2").arg(o, inv.command));
     // "d|n|z|$" for a word of a few choices, "a FILE" for any.
     const QString wanted = shape.choices ? QString::fromLatin1(shape.choices).replace(u' ', u'|') : QStringLiteral("a FILE");
@@ -219,6 +183,25 @@ Invocation ParseCommandLine(const QStringList& words)
     return inv;
 }
 
+namespace {
+// The commands as --help lists them: the synopsis in a column of its own,
+// each line of its help beside it, or under it when the synopsis is long.
+QString CommandsHelp()
+{
+    constexpr int COLUMN = 24;
+    QString out = QStringLiteral("Commands:\n");
+    for (const Command& c : Commands()) {
+        const QString synopsis = QStringLiteral("  ") + QLatin1String(c.synopsis);
+        const QStringList lines = QString::fromLatin1(c.help).split(u'\n');
+        const bool own = synopsis.size() >= COLUMN - 1;
+        out += own ? synopsis + u'\n' : synopsis.leftJustified(COLUMN);
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            out += ((i > 0 || own) ? QString(COLUMN, u' ') : QString()) + lines[i] + u'\n';
+    }
+    return out;
+}
+} // namespace
+
 QString HelpText()
 {
     return QStringLiteral(R"(Usage: morvax-tool [--simulate[=com|hid]]
@@ -227,24 +210,8 @@ QString HelpText()
 Without a command, opens the window. A command runs without a window and
 needs no display.
 
-Commands:
-  list                  the controllers attached: USB serial ports (COM mode)
-                        and HID devices with the VID/PID (HID mode), with
-                        USB path, serial number and, over HID, the version
-  info                  the version of the controller over HID
-  flash FILE            download a flash image (.mvx), then look for the
-                        controller over HID
-  eeprom FILE           download an EEPROM image (.eep.mvx)
-  switch hid|com        switch the controller to HID or COM mode, wait up to
-                        10 s until it is back and say where
-  status d|n|z|$        send a mode command; for d and n print the status
-                        reports, one a line, until the line is quiet for 1 s
-                        or --seconds have passed
-  calibrate             calibrate the touch panel over HID
-  udev-rule [--config FILE]
-                        print the udev rules that give users access to the
-                        controller
-
+)") + CommandsHelp() +
+           QStringLiteral(R"(
 Options:
   --simulate[=com|hid]  run on the simulated controller, starting in COM
                         (default) or HID mode; the mode only with "="

@@ -25,8 +25,6 @@ struct Invocation {
     Action action = Action::Window;
     QString command;    // list, info, flash, eeprom, switch, status, calibrate, udev-rule
     QStringList args;   // the command's own words (FILE, hid|com, d|n|z|$)
-    // udev-rule reads its own options: every word after it, untouched.
-    QStringList rest;
     Simulate simulate = Simulate::No;
     bool json = false;
     QString port;       // --port, as given

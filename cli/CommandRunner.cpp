@@ -5,7 +5,7 @@
 #include "cli/Output.h"
 #include "cli/PlatformChoice.h"
 #include "cli/StopSignal.h"
-#include "cli/UdevRuleCommand.h"
+#include "cli/CommandTable.h"
 #include "hid/HidText.h"
 #include "platform/EventLoopClock.h"
 #include "platform/Prompts.h"
@@ -39,6 +39,10 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("morvax-tool"));
     Output out(inv.json);
     StopSignal::Install();
+    const Command& command = *FindCommand(inv.command);
+    CommandRun run{inv, out};
+    if (!command.usesDevices)
+        return command.run(run);
 
     // The controller's IDs: --vid/--pid, else the settings file: --config,
     // else the Config.ini the window reads.
@@ -65,7 +69,8 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
     platform.watcher = nullptr;
 
     CommandSession session(inv, platform, out, vid, pid);
-    return session.run();
+    run.session = &session;
+    return command.run(run);
 }
 } // namespace
 
@@ -94,8 +99,6 @@ int RunCommandLine(const Invocation& inv, int& argc, char** argv)
     case Invocation::Action::Error:
         return UsageError(inv.error, inv.json);
     case Invocation::Action::Command:
-        if (inv.command == QLatin1String("udev-rule"))
-            return RunUdevRuleCommand(inv.rest);
         return RunCommand(inv, argc, argv);
     case Invocation::Action::Window:
         break;

@@ -24,26 +24,6 @@ CommandSession::CommandSession(const Invocation& inv, const Platform& platform, 
 
 CommandSession::~CommandSession() = default;
 
-int CommandSession::run()
-{
-    const QString& c = m_inv.command;
-    if (c == QLatin1String("list"))
-        return list();
-    if (c == QLatin1String("flash"))
-        return download(ImageFile::Kind::Flash);
-    if (c == QLatin1String("eeprom"))
-        return download(ImageFile::Kind::Eeprom);
-    if (c == QLatin1String("status"))
-        return status();
-    if (c == QLatin1String("switch"))
-        return m_inv.args.first() == QLatin1String("hid") ? switchToHid() : switchToCom();
-    if (c == QLatin1String("info"))
-        return info();
-    if (c == QLatin1String("calibrate"))
-        return calibrate();
-    return m_out.result(EXIT_USAGE, QStringLiteral("unknown command '%1'").arg(c));
-}
-
 void CommandSession::HeldIds(QString& vid, QString& pid) const
 {
     vid = m_strVid;
@@ -83,6 +63,29 @@ bool CommandSession::haveIds(int& exit)
     return false;
 }
 
+template <class C>
+bool CommandSession::pickOne(const std::vector<C>& found, C& picked, int& exit, Mode mode, const QString& pickBy,
+                             const std::function<int()>& none)
+{
+    if (found.size() == 1) {
+        picked = found.front();
+        return true;
+    }
+    if (found.empty()) {
+        exit = none();
+        return false;
+    }
+    QStringList names;
+    for (const C& c : found)
+        names << Controllers::Describe(c);
+    exit = m_out.result(EXIT_NO_CONTROLLER,
+                        QStringLiteral("%1 controllers in %2 mode; pick one with %3")
+                            .arg(found.size())
+                            .arg(mode == Mode::Com ? QStringLiteral("COM") : QStringLiteral("HID"), pickBy),
+                        names.join(QStringLiteral("; ")));
+    return false;
+}
+
 bool CommandSession::pickPort(Controllers::ComPort& port, int& exit, const QString& notInComMode)
 {
     const std::vector<Controllers::ComPort> all = Controllers::ComPorts(*m_platform.portMap);
@@ -94,63 +97,52 @@ bool CommandSession::pickPort(Controllers::ComPort& port, int& exit, const QStri
                 port = p;
         return true;
     }
-    const std::vector<Controllers::ComPort> picked = Controllers::Select(all, m_inv.usbPath, m_inv.serial);
-    if (picked.size() == 1) {
-        port = picked.front();
-        return true;
-    }
-    if (picked.empty()) {
-        // In HID mode it is told to switch, as the window tells it; with
-        // nothing there at all, that is said.
-        const bool inHid = !m_strVid.isEmpty() && !m_strPid.isEmpty() &&
-                           !Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid),
-                                                m_inv.usbPath, m_inv.serial)
-                                .empty();
-        const bool filtered = !m_inv.usbPath.isEmpty() || !m_inv.serial.isEmpty();
-        if (inHid)
-            exit = m_out.result(EXIT_NO_CONTROLLER, notInComMode,
-                                QStringLiteral("the controller is in HID mode (morvax-tool switch com)"));
-        else
-            exit = m_out.result(EXIT_NO_CONTROLLER, QStringLiteral("No controller found"),
-                                filtered && !all.empty()
-                                    ? QStringLiteral("no controller in COM mode matches --usb-path/--serial")
-                                    : QStringLiteral("no USB serial port of a controller is attached"));
-        return false;
-    }
-    QStringList names;
-    for (const Controllers::ComPort& p : picked)
-        names << Controllers::Describe(p);
-    exit = m_out.result(EXIT_NO_CONTROLLER,
-                        QStringLiteral("%1 controllers in COM mode; pick one with --port, --usb-path or --serial")
-                            .arg(picked.size()),
-                        names.join(QStringLiteral("; ")));
-    return false;
+    return pickOne(Controllers::Select(all, m_inv.usbPath, m_inv.serial), port, exit, Mode::Com,
+                   QStringLiteral("--port, --usb-path or --serial"), [&] {
+                       // In HID mode it is told to switch, as the window tells it; with
+                       // nothing there at all, that is said.
+                       const bool inHid = !m_strVid.isEmpty() && !m_strPid.isEmpty() &&
+                                          !Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid,
+                                                                                           m_strPid),
+                                                               m_inv.usbPath, m_inv.serial)
+                                               .empty();
+                       if (inHid)
+                           return m_out.result(EXIT_NO_CONTROLLER, notInComMode,
+                                               QStringLiteral("the controller is in HID mode (morvax-tool switch com)"));
+                       const bool filtered = !m_inv.usbPath.isEmpty() || !m_inv.serial.isEmpty();
+                       return m_out.result(EXIT_NO_CONTROLLER, QStringLiteral("No controller found"),
+                                           filtered && !all.empty()
+                                               ? QStringLiteral("no controller in COM mode matches --usb-path/--serial")
+                                               : QStringLiteral("no USB serial port of a controller is attached"));
+                   });
 }
 
 bool CommandSession::pickHid(Controllers::HidController& picked, int& exit)
 {
     const std::vector<Controllers::HidController> all =
         Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid);
-    const std::vector<Controllers::HidController> found = Controllers::Select(all, m_inv.usbPath, m_inv.serial);
-    if (found.size() == 1) {
-        picked = found.front();
-        m_hid.acceptInterface = [picked](const HidInterface& i) { return Controllers::BelongsTo(i, picked); };
-        return true;
-    }
-    if (found.empty()) {
-        exit = m_out.result(EXIT_NO_CONTROLLER, QString::fromLatin1(NOT_FOUND),
-                            all.empty() ? QStringLiteral("no HID device with VID %1 and PID %2").arg(m_strVid, m_strPid)
-                                        : QStringLiteral("no controller in HID mode matches --usb-path/--serial"));
+    if (!pickOne(Controllers::Select(all, m_inv.usbPath, m_inv.serial), picked, exit, Mode::Hid,
+                 QStringLiteral("--usb-path or --serial"), [&] {
+                     return m_out.result(EXIT_NO_CONTROLLER, QString::fromLatin1(NOT_FOUND),
+                                         all.empty() ? QStringLiteral("no HID device with VID %1 and PID %2")
+                                                           .arg(m_strVid, m_strPid)
+                                                     : QStringLiteral("no controller in HID mode matches "
+                                                                      "--usb-path/--serial"));
+                 }))
         return false;
-    }
-    QStringList names;
-    for (const Controllers::HidController& c : found)
-        names << Controllers::Describe(c);
-    exit = m_out.result(EXIT_NO_CONTROLLER,
-                        QStringLiteral("%1 controllers in HID mode; pick one with --usb-path or --serial")
-                            .arg(found.size()),
-                        names.join(QStringLiteral("; ")));
-    return false;
+    m_hid.acceptInterface = [picked](const HidInterface& i) { return Controllers::BelongsTo(i, picked); };
+    return true;
+}
+
+bool CommandSession::onlyIn(Mode mode)
+{
+    const bool inHid =
+        !Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid), m_inv.usbPath,
+                             m_inv.serial)
+             .empty();
+    const bool inCom =
+        !Controllers::Select(Controllers::ComPorts(*m_platform.portMap), m_inv.usbPath, m_inv.serial).empty();
+    return mode == Mode::Hid ? inHid && !inCom : inCom && !inHid;
 }
 
 void CommandSession::keepTo(const QString& usbPath)
@@ -188,39 +180,48 @@ int CommandSession::hidExitStatus(const DeviceOutcome& failure) const
     return failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
 }
 
-bool CommandSession::waitBackInHid(std::int64_t startMs, const QString& usbPath, QString& where)
+bool CommandSession::backIn(Mode mode, const QString& usbPath, QString& where)
 {
-    Clock& clock = *m_platform.clock;
-    keepTo(usbPath);
-    while (clock.nowMs() - startMs < SWITCH_BACK_MS && !StopSignal::Received()) {
-        // Enumeration first: opening is for the one that is there.
-        if (!Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid), usbPath, {})
-                 .empty() &&
-            openHid()) {
-            where = m_hid.m_hHid->path().empty() ? QStringLiteral("version %1").arg(m_strVersion)
-                                                 : QStringLiteral("%1, version %2")
-                                                       .arg(QString::fromStdString(m_hid.m_hHid->path()), m_strVersion);
-            m_hid.CloseHidDevice(m_hid.m_hHid);
-            flushLog();
-            return true;
-        }
-        clock.sleepMs(SWITCH_POLL_MS);
+    if (mode == Mode::Com) {
+        const auto ports = Controllers::Select(Controllers::ComPorts(*m_platform.portMap), usbPath, QString());
+        if (!ports.empty())
+            where = ports.front().port;
+        return !ports.empty();
     }
-    return false;
+    // Enumeration first: opening is for the one that is there.
+    keepTo(usbPath);
+    if (Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid), usbPath, {})
+            .empty() ||
+        !openHid())
+        return false;
+    const QString path = QString::fromStdString(m_hid.m_hHid->path());
+    where = path.isEmpty() ? QStringLiteral("version %1").arg(m_strVersion)
+                           : QStringLiteral("%1, version %2").arg(path, m_strVersion);
+    m_hid.CloseHidDevice(m_hid.m_hHid);
+    flushLog();
+    return true;
 }
 
-bool CommandSession::waitBackInCom(std::int64_t startMs, const QString& usbPath, QString& where)
+int CommandSession::finishSwitch(Mode mode, std::int64_t startMs, const QString& usbPath)
 {
     Clock& clock = *m_platform.clock;
+    const QString name = mode == Mode::Com ? QStringLiteral("COM") : QStringLiteral("HID");
+    QString where;
     while (clock.nowMs() - startMs < SWITCH_BACK_MS && !StopSignal::Received()) {
-        const auto ports = Controllers::Select(Controllers::ComPorts(*m_platform.portMap), usbPath, QString());
-        if (!ports.empty()) {
-            where = ports.front().port;
-            return true;
+        if (backIn(mode, usbPath, where)) {
+            Output::Fields fields{{QStringLiteral("mode"), name.toLower()}};
+            if (mode == Mode::Com)
+                fields.push_back({QStringLiteral("port"), where});
+            else
+                fields.push_back({QStringLiteral("version"), m_strVersion});
+            return m_out.result(EXIT_OK, QStringLiteral("In %1 mode at %2").arg(name, where), QString(), fields);
         }
         clock.sleepMs(SWITCH_POLL_MS);
     }
-    return false;
+    if (StopSignal::Received())
+        return stopped(QStringLiteral("Stopped while waiting for the controller in %1 mode").arg(name));
+    return m_out.result(EXIT_TIMED_OUT,
+                        QStringLiteral("The controller is not back in %1 mode after %2 s").arg(name).arg(SWITCH_BACK_MS / 1000));
 }
 
 int CommandSession::list()

@@ -7,6 +7,7 @@
 #include "serial/SerialTransport.h"
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 struct Invocation;
 class Output;
@@ -24,8 +25,14 @@ public:
                    const QString& pid);
     ~CommandSession() override;
 
-    // Runs the command; returns its exit status.
-    int run();
+    // The commands that talk to controllers; each returns its exit status.
+    int list();
+    int download(ImageFile::Kind kind);
+    int status();
+    int switchToHid();
+    int switchToCom();
+    int info();
+    int calibrate();
 
     // The HID link's host: the IDs given, the version read, and the log,
     // whose messages go out as log events, oldest first, at each refresh.
@@ -44,13 +51,7 @@ public:
     static constexpr int SWITCH_POLL_MS = 100;
 
 private:
-    int list();
-    int download(ImageFile::Kind kind);
-    int status();
-    int switchToHid();
-    int switchToCom();
-    int info();
-    int calibrate();
+    enum class Mode { Com, Hid };
 
     // The port a serial command uses: --port, or the one controller in COM
     // mode (as --usb-path and --serial pick). False with exit set, after the
@@ -63,6 +64,16 @@ private:
     // set, after the result was printed, when there is none or there are
     // several.
     bool pickHid(Controllers::HidController& picked, int& exit);
+    // The one controller of found, in mode, that a command uses. With none,
+    // exit is none() (which prints its result); with several, they are
+    // listed and exit is 3, with pickBy naming the options that pick one.
+    template <class C>
+    bool pickOne(const std::vector<C>& found, C& picked, int& exit, Mode mode, const QString& pickBy,
+                 const std::function<int()>& none);
+    // True when the controller --usb-path and --serial name is attached in
+    // mode only, not in the other one: a switch to mode then has nothing to
+    // do.
+    bool onlyIn(Mode mode);
     // The HID link looks only at the USB device at usbPath (at every device
     // when empty).
     void keepTo(const QString& usbPath);
@@ -77,11 +88,13 @@ private:
     // The exit status for a HID exchange that failed: a device that went
     // wrong while still on the bus refused (1) rather than vanished.
     int hidExitStatus(const DeviceOutcome& failure) const;
-    // After a switch: waits until the controller at usbPath (any when empty)
-    // is back in the wanted mode, at most until SWITCH_BACK_MS after startMs
-    // (clock time); where says where it was found.
-    bool waitBackInHid(std::int64_t startMs, const QString& usbPath, QString& where);
-    bool waitBackInCom(std::int64_t startMs, const QString& usbPath, QString& where);
+    // After a switch to mode was sent at startMs (clock time): waits until
+    // the controller at usbPath (any when empty) is back in mode, at most
+    // until SWITCH_BACK_MS after startMs, and prints the result: where it
+    // was found, or that it is not back, or that a stop signal came.
+    int finishSwitch(Mode mode, std::int64_t startMs, const QString& usbPath);
+    // Whether the controller at usbPath is back in mode; where says where.
+    bool backIn(Mode mode, const QString& usbPath, QString& where);
     // The exit status and message for a stop signal that came.
     int stopped(const QString& message);
     // Sends the log messages put since the last call, oldest first.

@@ -80,11 +80,7 @@ int CommandSession::switchToCom()
     int exit = 0;
     if (!haveIds(exit))
         return exit;
-    if (Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid), m_inv.usbPath,
-                            m_inv.serial)
-            .empty() &&
-        !Controllers::Select(Controllers::ComPorts(*m_platform.portMap), m_inv.usbPath, m_inv.serial).empty()) {
-        // Already where it was asked to go.
+    if (onlyIn(Mode::Com)) {  // already where it was asked to go
         return m_out.result(EXIT_OK, QStringLiteral("Already Open COM!"), QString(),
                             {{QStringLiteral("mode"), QStringLiteral("com")}});
     }
@@ -102,12 +98,5 @@ int CommandSession::switchToCom()
     flushLog();
     if (!sent.ok())
         return m_out.result(hidExitStatus(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
-    QString where;
-    if (waitBackInCom(start, picked.usbPath, where))
-        return m_out.result(EXIT_OK, QStringLiteral("In COM mode at %1").arg(where), QString(),
-                            {{QStringLiteral("mode"), QStringLiteral("com")}, {QStringLiteral("port"), where}});
-    if (StopSignal::Received())
-        return stopped(QStringLiteral("Stopped while waiting for the controller in COM mode"));
-    return m_out.result(EXIT_TIMED_OUT,
-                        QStringLiteral("The controller is not back in COM mode after %1 s").arg(SWITCH_BACK_MS / 1000));
+    return finishSwitch(Mode::Com, start, picked.usbPath);
 }

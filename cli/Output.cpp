@@ -85,6 +85,16 @@ void Output::note(const QString& text)
     print(m_out, text);
 }
 
+void Output::text(const QString& text)
+{
+    if (m_json)
+        return;
+    endBar();
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
+    std::fflush(m_out);
+}
+
 void Output::progress(int done, int total)
 {
     if (m_json) {

@@ -35,6 +35,9 @@ public:
     // A line for people only: stdout in human text, nothing in JSON (where
     // the same facts travel as fields of an event).
     void note(const QString& text);
+    // Text that is the command's whole output (a file's contents), on
+    // stdout as it is; nothing in JSON (where it travels in the result).
+    void text(const QString& text);
     // Any other event, JSON only: {"event":name, fields...}.
     void event(const QString& name, const Fields& fields);
     // k of n records are done.

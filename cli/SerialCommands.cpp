@@ -141,14 +141,12 @@ int CommandSession::switchToHid()
     int exit = 0;
     if (!haveIds(exit))
         return exit;
-    if (m_inv.port.isEmpty() &&
-        Controllers::Select(Controllers::ComPorts(*m_platform.portMap), m_inv.usbPath, m_inv.serial).empty()) {
+    if (m_inv.port.isEmpty() && onlyIn(Mode::Hid)) {  // already where it was asked to go
         const auto inHid = Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid, true),
                                                m_inv.usbPath, m_inv.serial);
-        if (!inHid.empty())  // already where it was asked to go
-            return m_out.result(EXIT_OK, QStringLiteral("Already Open USBHID!"), QString(),
-                                {{QStringLiteral("mode"), QStringLiteral("hid")},
-                                 {QStringLiteral("version"), inHid.front().version}});
+        return m_out.result(EXIT_OK, QStringLiteral("Already Open USBHID!"), QString(),
+                            {{QStringLiteral("mode"), QStringLiteral("hid")},
+                             {QStringLiteral("version"), inHid.front().version}});
     }
     Controllers::ComPort port;
     if (!pickPort(port, exit, QStringLiteral("Please switch to COM mode!")))
@@ -164,12 +162,5 @@ int CommandSession::switchToHid()
     if (!result.sent)
         return m_out.result(result.failure.ok() ? EXIT_REFUSED : ExitStatusOf(result.failure),
                             QStringLiteral("The switch command could not be sent!"), result.failure.line());
-    QString where;
-    if (waitBackInHid(start, port.usbPath, where))
-        return m_out.result(EXIT_OK, QStringLiteral("In HID mode at %1").arg(where), QString(),
-                            {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("version"), m_strVersion}});
-    if (StopSignal::Received())
-        return stopped(QStringLiteral("Stopped while waiting for the controller in HID mode"));
-    return m_out.result(EXIT_TIMED_OUT,
-                        QStringLiteral("The controller is not back in HID mode after %1 s").arg(SWITCH_BACK_MS / 1000));
+    return finishSwitch(Mode::Hid, start, port.usbPath);
 }

@@ -1,4 +1,5 @@
 #include "cli/UdevRule.h"
+#include <QFile>
 
 namespace {
 bool IsHexDigit(QChar c)
@@ -49,28 +50,12 @@ QString MakeUdevRules(const QString& vidText, const QString& pidText, QString& r
     const QString pid = UdevId(QStringLiteral("PID"), pidText, reason);
     if (pid.isEmpty())
         return QString();
-    const QString access = QStringLiteral("TAG+=\"uaccess\", GROUP=\"plugdev\", MODE=\"0660\"");
-    QString r;
-    r += QStringLiteral("# %1: lets users without root reach the MORVAX touch-panel controller\n")
-             .arg(QLatin1String(UDEV_RULES_FILE_NAME));
-    r += QStringLiteral("# (VID %1, PID %2), written by `morvax-tool udev-rule`.\n").arg(vid, pid);
-    r += QStringLiteral("# uaccess gives the user at the desktop access while logged in; the plugdev\n"
-                        "# group serves benches without a desktop session.\n\n");
-    r += QStringLiteral("# HID mode: the USB device and its hidraw nodes.\n");
-    r += QStringLiteral("SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"%1\", "
-                        "ATTR{idProduct}==\"%2\", %3\n")
-             .arg(vid, pid, access);
-    r += QStringLiteral("SUBSYSTEM==\"hidraw\", KERNEL==\"hidraw*\", ATTRS{idVendor}==\"%1\", "
-                        "ATTRS{idProduct}==\"%2\", %3\n\n")
-             .arg(vid, pid, access);
-    r += QStringLiteral("# COM mode: the controller's serial port. ModemManager would probe it for\n"
-                        "# about ten seconds after every plug; ID_MM_DEVICE_IGNORE keeps it away.\n"
-                        "# Config.ini does not name the product ID the controller has in COM mode,\n"
-                        "# so this matches every CDC-ACM port of the vendor. To narrow it, add\n"
-                        "# ATTRS{idProduct}==\"xxxx\" with the ID that `udevadm info -a -n /dev/ttyACM0`\n"
-                        "# shows while the controller is in COM mode.\n");
-    r += QStringLiteral("SUBSYSTEM==\"tty\", KERNEL==\"ttyACM[0-9]*\", ATTRS{idVendor}==\"%1\", %2, "
-                        "ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n")
-             .arg(vid, access);
-    return r;
+    QFile file(QStringLiteral(":/dist/70-morvax-tool.rules.in"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = QStringLiteral("the rules template is missing from this build");
+        return QString();
+    }
+    return QString::fromUtf8(file.readAll())
+        .replace(QStringLiteral("@VID@"), vid)
+        .replace(QStringLiteral("@PID@"), pid);
 }

@@ -18,6 +18,8 @@ inline constexpr char UDEV_RULES_FILE_NAME[] = "70-morvax-tool.rules";
 // the key) when the text is anything else.
 QString UdevId(const QString& key, const QString& text, QString& reason);
 
-// The rules file for the controller's VID and PID texts (as in Config.ini).
-// Returns "" and sets reason (one line) when either ID is refused.
+// The rules file for the controller's VID and PID texts (as in Config.ini):
+// the template dist/70-morvax-tool.rules.in, built into the program, with
+// @VID@ and @PID@ filled in. Returns "" and sets reason (one line) when
+// either ID is refused.
 QString MakeUdevRules(const QString& vid, const QString& pid, QString& reason);

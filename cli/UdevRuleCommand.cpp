@@ -1,72 +1,53 @@
 #include "cli/UdevRuleCommand.h"
-#include "settings/IniFile.h"
-#include "settings/SettingsFile.h"
+#include "cli/CommandLine.h"
+#include "cli/ExitStatus.h"
+#include "cli/Output.h"
 #include "cli/UdevRule.h"
+#include "settings/ControllerIds.h"
+#include "settings/SettingsFile.h"
 #include <QFileInfo>
 
 namespace {
-constexpr int EXIT_USAGE = 2;
-
-const char USAGE[] = "usage: morvax-tool udev-rule [--config FILE]\n"
-                     "Prints the udev rules that let users without root reach the controller\n"
-                     "named by the VID and PID in FILE (default: Config.ini in the working\n"
-                     "directory, else in $XDG_CONFIG_HOME/morvax-tool/).\n";
-
-int Fail(std::FILE* err, const QString& line)
+// The IDs --vid and --pid do not give, from the settings file. False, with
+// why, when the file cannot be read.
+bool FillFromConfig(const Invocation& inv, ControllerIds& ids, QString& config, QString& why)
 {
-    std::fprintf(err, "morvax-tool udev-rule: %s\n", line.toLocal8Bit().constData());
-    return EXIT_USAGE;
-}
-} // namespace
-
-int RunUdevRuleCommand(const QStringList& args, std::FILE* out, std::FILE* err)
-{
-    QString config;
-    bool configGiven = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QStringLiteral("-h") || a == QStringLiteral("--help")) {
-            std::fputs(USAGE, out);
-            return 0;
-        }
-        if (a == QStringLiteral("--config") && i + 1 < args.size()) {
-            config = args[++i];
-            configGiven = true;
-        } else if (a.startsWith(QStringLiteral("--config="))) {
-            config = a.mid(9);
-            configGiven = true;
-        } else {
-            std::fputs(USAGE, err);
-            return Fail(err, a == QStringLiteral("--config") ? QStringLiteral("--config needs a file name")
-                                                             : QStringLiteral("unknown argument %1").arg(a));
-        }
-    }
-    if (!configGiven)
-        config = SettingsFilePath(QStringLiteral("Config.ini"));
-
+    const bool given = !inv.config.isEmpty();
+    config = given ? inv.config : SettingsFilePath(QStringLiteral("Config.ini"));
     // Only a regular file is read: a FIFO would block the command.
     const QFileInfo info(config);
     if (!info.exists()) {
-        if (configGiven)
-            return Fail(err, QStringLiteral("%1: no such file").arg(config));
         const QString user = UserSettingsDir(qgetenv("XDG_CONFIG_HOME"), qgetenv("HOME"));
-        return Fail(err, QStringLiteral("no Config.ini in the working directory%1; name one with --config FILE")
-                             .arg(user.isEmpty() ? QString() : QStringLiteral(" or in ") + user));
+        why = given ? QStringLiteral("%1: no such file").arg(config)
+                    : QStringLiteral("no Config.ini in the working directory%1; name one with --config FILE, or "
+                                     "give --vid and --pid")
+                          .arg(user.isEmpty() ? QString() : QStringLiteral(" or in ") + user);
+        return false;
     }
     if (!info.isFile())
-        return Fail(err, QStringLiteral("%1: not a regular file").arg(config));
-    if (!info.isReadable())
-        return Fail(err, QStringLiteral("%1: cannot read it").arg(config));
+        why = QStringLiteral("%1: not a regular file").arg(config);
+    else if (!info.isReadable())
+        why = QStringLiteral("%1: cannot read it").arg(config);
+    if (!why.isEmpty())
+        return false;
+    const ControllerIds fromFile = ReadControllerIds(config);
+    if (ids.vid.isEmpty())
+        ids.vid = fromFile.vid;
+    if (ids.pid.isEmpty())
+        ids.pid = fromFile.pid;
+    return true;
+}
+} // namespace
 
-    const QString section = QStringLiteral("VID/PID");
-    const QString vid = GetPrivateProfileString(section, QStringLiteral("VID"), QString(), 260, config);
-    const QString pid = GetPrivateProfileString(section, QStringLiteral("PID"), QString(), 260, config);
-    QString reason;
-    const QString rules = MakeUdevRules(vid, pid, reason);
-    if (rules.isEmpty())
-        return Fail(err, QStringLiteral("%1: %2").arg(config, reason));
-    const QByteArray bytes = rules.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-    std::fflush(out);
-    return 0;
+int RunUdevRuleCommand(const Invocation& inv, Output& out)
+{
+    ControllerIds ids{inv.vid, inv.pid};
+    QString config, why;
+    if ((ids.vid.isEmpty() || ids.pid.isEmpty()) && !FillFromConfig(inv, ids, config, why))
+        return out.result(EXIT_USAGE, why);
+    const QString rules = MakeUdevRules(ids.vid, ids.pid, why);
+    if (rules.isEmpty())  // the file that named the refused ID, when one did
+        return out.result(EXIT_USAGE, config.isEmpty() ? why : QStringLiteral("%1: %2").arg(config, why));
+    out.text(rules);
+    return out.result(EXIT_OK, QString(), QString(), {{QStringLiteral("rules"), rules}});
 }

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -185,6 +186,8 @@ private slots:
         QTest::newRow("option without a command") << QStringList{"--json"} << 2 << "--json needs a command";
         QTest::newRow("--port with --serial") << QStringList{"flash", "fw.mvx", "--port", "ttyACM0", "--serial", "x"}
                                               << 2 << "give it without --usb-path and --serial";
+        QTest::newRow("udev-rule takes no port") << QStringList{"udev-rule", "--port", "ttyACM0"} << 2
+                                                 << "--port does not apply to udev-rule";
     }
     void grammar()
     {
@@ -421,6 +424,63 @@ private slots:
             QCOMPARE(int(records.size()), 230);
             for (int i = 0; i < 230; ++i)
                 QCOMPARE(records[std::size_t(i)], Record(lines[i] + '\n'));
+        }
+    }
+
+    // udev-rule takes its IDs from --vid/--pid or from the settings file the
+    // window reads, and refuses what would not make a sound rule.
+    void udevRule_data()
+    {
+        QTest::addColumn<QStringList>("args");      // CONFIG: the test's Config.ini
+        QTest::addColumn<QByteArray>("configIni");  // its contents; null: a FIFO
+        QTest::addColumn<QString>("where");         // where Config.ini is: "arg", "here", "user", "nowhere"
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("err");  // the start of stderr
+        const QByteArray good("[VID/PID]\nVID=2F5A\nPID=0107\n");
+        QTest::newRow("--config FILE") << QStringList{"--config", "CONFIG"} << good << "arg" << 0 << "";
+        QTest::newRow("--config=FILE") << QStringList{"--config=CONFIG"} << good << "arg" << 0 << "";
+        QTest::newRow("the working directory's") << QStringList{} << good << "here" << 0 << "";
+        QTest::newRow("the user's settings folder's") << QStringList{} << good << "user" << 0 << "";
+        QTest::newRow("--vid and --pid, no file") << QStringList{"--vid", "2F5A", "--pid", "107"} << good << "nowhere"
+                                                  << 0 << "";
+        QTest::newRow("--pid over the file's") << QStringList{"--pid", "0107"}
+                                               << QByteArray("[VID/PID]\nVID=2f5a\nPID=0x107\n") << "here" << 0 << "";
+        QTest::newRow("no Config.ini anywhere") << QStringList{} << good << "nowhere" << 2
+                                                << "morvax-tool: no Config.ini in the working directory or in ";
+        QTest::newRow("refused ID") << QStringList{"--config", "CONFIG"} << QByteArray("[VID/PID]\nVID=2f5a\nPID=0x107\n")
+                                    << "arg" << 2 << "morvax-tool: CONFIG: PID \"0x107\" is not four hexadecimal digits\n";
+        QTest::newRow("missing file") << QStringList{"--config", "CONFIG.gone"} << good << "arg" << 2
+                                      << "morvax-tool: CONFIG.gone: no such file\n";
+        QTest::newRow("a FIFO is not read") << QStringList{"--config", "CONFIG"} << QByteArray() << "arg" << 2
+                                            << "morvax-tool: CONFIG: not a regular file\n";
+    }
+    void udevRule()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, configIni);
+        QFETCH(QString, where);
+        QFETCH(int, exit);
+        QFETCH(QString, err);
+        EmptyUserSettings userSettings;
+        QTemporaryDir work;
+        const QString dir = where == "user" ? userSettings.toolDir() : work.path();
+        const QString config = dir + (where == "arg" ? "/test.ini" : "/Config.ini");
+        if (where != "nowhere") {
+            if (configIni.isNull())
+                QCOMPARE(::mkfifo(QFile::encodeName(config).constData(), 0600), 0);
+            else
+                QVERIFY(WriteFile(config, configIni));
+        }
+        args.replaceInStrings("CONFIG", config);
+        err.replace("CONFIG", config);
+        const Run r = Finish(Start(QStringList{"udev-rule"} + args, work.path()));
+        QCOMPARE(r.exit, exit);
+        if (exit == 0) {
+            QCOMPARE(r.err, QString());
+            QVERIFY(r.out.contains("ATTRS{idVendor}==\"2f5a\", ATTRS{idProduct}==\"0107\""));
+        } else {
+            QCOMPARE(r.out, QString());
+            QVERIFY2(r.err.startsWith(err), qPrintable(r.err));
         }
     }
 };

@@ -1,30 +1,9 @@
-// The udev rules that `morvax-tool udev-rule` prints for the VID and PID of
-// Config.ini, and the command's refusals.
-#include "TestSupport.h"
+// The udev rules that `morvax-tool udev-rule` prints for a VID and PID: the
+// template filled in, and the IDs it refuses. The command itself is run in
+// tst_cli.
 #include "cli/UdevRule.h"
-#include "cli/UdevRuleCommand.h"
 #include <QtTest>
-#include <cstdio>
-#include <sys/stat.h>
 
-namespace {
-// Runs the command in this process; out and err as written.
-int Run(const QStringList& args, QString& out, QString& err)
-{
-    char *outBuf = nullptr, *errBuf = nullptr;
-    std::size_t outLen = 0, errLen = 0;
-    std::FILE* o = open_memstream(&outBuf, &outLen);
-    std::FILE* e = open_memstream(&errBuf, &errLen);
-    const int status = RunUdevRuleCommand(args, o, e);
-    std::fclose(o);
-    std::fclose(e);
-    out = QString::fromUtf8(outBuf, qsizetype(outLen));
-    err = QString::fromUtf8(errBuf, qsizetype(errLen));
-    std::free(outBuf);
-    std::free(errBuf);
-    return status;
-}
-} // namespace
 
 class TestUdevRule : public QObject {
     Q_OBJECT
@@ -73,62 +52,6 @@ private slots:
                                   access + ", ENV{ID_MM_DEVICE_IGNORE}=\"1\""}));
     }
 
-    void command_data()
-    {
-        QTest::addColumn<QStringList>("args");      // CONFIG: the test's Config.ini
-        QTest::addColumn<QByteArray>("configIni");  // its contents; null: a FIFO
-        QTest::addColumn<QString>("where");         // where Config.ini is: "arg", "here", "user", "nowhere"
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("err");  // the one line on stderr, or its start
-        const QByteArray good("[VID/PID]\nVID=2F5A\nPID=0107\n");
-        QTest::newRow("--config FILE") << QStringList{"--config", "CONFIG"} << good << "arg" << 0 << "";
-        QTest::newRow("--config=FILE") << QStringList{"--config=CONFIG"} << good << "arg" << 0 << "";
-        QTest::newRow("the working directory's") << QStringList{} << good << "here" << 0 << "";
-        QTest::newRow("the user's settings folder's") << QStringList{} << good << "user" << 0 << "";
-        QTest::newRow("no Config.ini anywhere") << QStringList{} << good << "nowhere" << 2
-                                                << "morvax-tool udev-rule: no Config.ini in the working directory or in ";
-        QTest::newRow("refused ID") << QStringList{"--config", "CONFIG"} << QByteArray("[VID/PID]\nVID=2f5a\nPID=0x107\n")
-                                    << "arg" << 2
-                                    << "morvax-tool udev-rule: CONFIG: PID \"0x107\" is not four hexadecimal digits\n";
-        QTest::newRow("missing file") << QStringList{"--config", "CONFIG.gone"} << good << "arg" << 2
-                                      << "morvax-tool udev-rule: CONFIG.gone: no such file\n";
-        QTest::newRow("a FIFO is not read") << QStringList{"--config", "CONFIG"} << QByteArray() << "arg" << 2
-                                            << "morvax-tool udev-rule: CONFIG: not a regular file\n";
-        QTest::newRow("unknown argument") << QStringList{"--vid", "2f5a"} << good << "arg" << 2 << "usage: ";
-    }
-    void command()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QByteArray, configIni);
-        QFETCH(QString, where);
-        QFETCH(int, status);
-        QFETCH(QString, err);
-        EmptyUserSettings userSettings;
-        QTemporaryDir work;
-        const QString oldDir = QDir::currentPath();
-        QDir::setCurrent(work.path());
-        const auto back = qScopeGuard([&] { QDir::setCurrent(oldDir); });
-        const QString dir = where == "user" ? userSettings.toolDir() : work.path();
-        const QString config = dir + (where == "arg" ? "/test.ini" : "/Config.ini");
-        if (where != "nowhere") {
-            if (configIni.isNull())
-                QCOMPARE(::mkfifo(QFile::encodeName(config).constData(), 0600), 0);
-            else
-                QVERIFY(WriteFile(config, configIni));
-        }
-        args.replaceInStrings("CONFIG", config);
-        err.replace("CONFIG", config);
-
-        QString out, gotErr;
-        QCOMPARE(Run(args, out, gotErr), status);
-        if (status == 0) {
-            QCOMPARE(gotErr, QString());
-            QVERIFY(out.contains("ATTRS{idVendor}==\"2f5a\", ATTRS{idProduct}==\"0107\""));
-        } else {
-            QCOMPARE(out, QString());
-            QVERIFY2(gotErr.startsWith(err), qPrintable(gotErr));
-        }
-    }
 };
-QTEST_MAIN(TestUdevRule)
+QTEST_GUILESS_MAIN(TestUdevRule)
 #include "tst_udevrule.moc"
