@@ -14,6 +14,8 @@
 
 class CHoverButton;
 class CLedCtrl;
+class LogBox;
+struct ModeIndication;
 class CFrameEdit;
 class ModeSwatch;
 class QComboBox;
@@ -37,6 +39,9 @@ class StatusReportParser;
 class CToolDlg : public QDialog, public HidHost {
     Q_OBJECT
 public:
+    // The most characters the VID and PID edits take.
+    static constexpr int MAX_ID_CHARS = 40;
+
     explicit CToolDlg(const Platform& platform, QWidget* parent = nullptr);
     ~CToolDlg() override;
 
@@ -61,6 +66,18 @@ public:
 
     // The child window of a control id, or null.
     QWidget* GetDlgItem(int id) const;
+    // The control of that id as a T. A wrong id or type is a mistake in the
+    // program, not a state to run on: it ends the program, naming the id.
+    template <class T>
+    T* Control(int id) const
+    {
+        QWidget* w = GetDlgItem(id);
+        T* control = qobject_cast<T*>(w);
+        if (!control)
+            qFatal("control %d is %s, not %s", id, w ? w->metaObject()->className() : "missing",
+                   T::staticMetaObject.className());
+        return control;
+    }
     // Every child in template order (the order the resizing walks).
     const std::vector<QWidget*>& Children() const { return m_children; }
     // Dialog units to pixels with this window's font.
@@ -156,6 +173,9 @@ public:
     void ConfigureBulbOnly(CHoverButton* btn, int bulbIcon);
     // SetLed with LED_CIRCLE, period 500, and m_bLit 1 for green, 0 otherwise.
     void SetLight(CLedCtrl* led, int color);
+    // Shows the controller's mode as the row says: the mode flag, the lamps
+    // and the lights (see ModeIndication).
+    void ShowMode(const ModeIndication& indication);
     // Puts why the transport's last operation failed in front of the log and
     // shows the log; nothing when it did not fail.
     void ShowSerialFailure();
@@ -183,10 +203,6 @@ private:
     void NameControls();  // accessible names of the lights, swatches and bars
     void ConnectHandlers();
     void QueueDeviceEvent(bool arrived);
-    void ShowLog();
-    void ReadBackLog();
-    // Runs fill, which changes the log box's text on the window's behalf.
-    void FillLog(const std::function<void()>& fill);
 
     // MapDialogRect's base units and the font they were measured in.
     mutable QFont m_baseUnitsFont;
@@ -197,14 +213,5 @@ private:
     int m_nBusy = 0;
     bool m_bInitDone = false;
     std::vector<bool> m_pendingEvents;  // true: arrival
-    // The log box. While the user has not changed its text (m_logEdited),
-    // the box shows m_logPin without its first m_logUnshown characters, the
-    // messages logged since the last refresh. m_logPin shares its text with
-    // m_strLog for as long as the log has changed only through Log(): any
-    // other change gives m_strLog a text of its own, so sharing proves that
-    // the log is still the box's text with those messages in front.
-    QString m_logPin;
-    qsizetype m_logUnshown = 0;
-    bool m_logEdited = false;
-    bool m_fillingLog = false;  // the window itself is changing the box
+    std::unique_ptr<LogBox> m_logBox;   // the log box and m_strLog
 };

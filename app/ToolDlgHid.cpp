@@ -1,6 +1,7 @@
 // The "Setting" command: proves that the controller named by the VID and PID
 // edits is attached in HID mode, and shows it on the HID light and the
 // switch buttons' lamps.
+#include "app/ModeIndication.h"
 #include "app/ToolDlg.h"
 #include "controls/LedCtrl.h"
 #include "hid/HidLink.h"
@@ -26,9 +27,7 @@ void CToolDlg::OnSetting()
     }
     // The controller is there; it need not stay open.
     m_hid->CloseHidDevice(m_hid->m_hHid);
-    ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, -20);
-    ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
-    SetLight(m_ledHid, LED_GREEN);
+    ShowMode(Indications::SETTING_FOUND);
 }
 
 void CToolDlg::LogHidNotFound()

@@ -1,5 +1,6 @@
 // The image handlers of the main window: choosing an image file (the "Open"
 // buttons) and downloading it into the controller (the download buttons).
+#include "app/ModeIndication.h"
 #include "app/ToolDlg.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -218,15 +219,7 @@ void ProbeHidAfterFlash(CToolDlg& d)
     const bool found = d.m_hid->OpenHidDevice();
     if (!found && !d.m_hid->failure().ok())
         d.Log(d.m_hid->failure().line() + QStringLiteral("\r\n"));
-    d.g_bComMode = found ? 0 : 1;
-    const QIcon hidLamp = ToolIcon(found ? IDI_BULB_GREEN : IDI_BULB_GREY);
-    const QIcon comLamp = ToolIcon(found ? IDI_BULB_GREY : IDI_BULB_GREEN);
-    d.m_btnSwitchToHid->SetIcon(hidLamp, hidLamp);
-    d.m_btnSwitchToCom->SetIcon(comLamp, comLamp);
-    d.m_btnSwitchToHid->SetIconTop(0);
-    d.m_btnSwitchToHid->SetIconAlign(0);
-    d.ConfigurePlain(d.m_btnSwitchToHid);
-    d.ConfigurePlain(d.m_btnSwitchToCom);
+    d.ShowMode(found ? Indications::FLASHED_TO_HID : Indications::FLASHED_IN_COM);
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 // The serial link's handlers: the search for the controller's serial port,
 // the baud list and the four mode commands.
 #include "serial/SerialPortRule.h"
+#include "app/ModeIndication.h"
 #include "app/ToolDlg.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -28,16 +29,9 @@ void CToolDlg::SearchSerialPortAtStartup()
         m_strComPort = port;
         m_cbBaud->setCurrentIndex(BaudTable::DEFAULT_INDEX);
         UpdateData(false);
-        g_bComMode = 1;
-        ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREY, 0);
-        ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREEN);
-        SetLight(m_ledHid, LED_RED);
-        SetLight(m_ledCom, LED_GREEN);
+        ShowMode(Indications::PORT_AT_START);
     } else {
-        ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, -20);
-        ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
-        SetLight(m_ledHid, LED_RED);
-        SetLight(m_ledCom, LED_RED);
+        ShowMode(Indications::NO_PORT_AT_START);
     }
 }
 

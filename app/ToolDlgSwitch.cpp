@@ -1,4 +1,5 @@
 // Mode switching, device arrival and removal, calibration.
+#include "app/ModeIndication.h"
 #include "app/ToolDlg.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -12,16 +13,11 @@
 #include <QLineEdit>
 
 namespace {
-// No controller to show: not in COM mode, both lights dark red, the port name
-// blank and no rate chosen. hidLamp is the lamp of "Switch to HID".
-void ShowNoController(CToolDlg& d, int hidLamp)
+// No controller to show (indication: REMOVED or NOTHING_ARRIVED): the port
+// name blank and no rate chosen.
+void ShowNoController(CToolDlg& d, const ModeIndication& indication)
 {
-    d.g_bComMode = 0;
-    d.ConfigureBulb(d.m_btnSwitchToHid, hidLamp, 0);
-    d.ConfigureBulbOnly(d.m_btnSwitchToCom, IDI_BULB_GREY);
-    d.ConfigureBulb(d.m_btnCalibrate, IDI_BULB_GREY, -20);
-    d.SetLight(d.m_ledHid, LED_RED);
-    d.SetLight(d.m_ledCom, LED_RED);
+    d.ShowMode(indication);
     d.m_strComPort = QStringLiteral(" ");
     d.m_cbBaud->setCurrentIndex(-1);
 }
@@ -48,12 +44,8 @@ void CToolDlg::OnSwitchToHid()
         ShowSerialFailure();
         return;
     }
-    g_bComMode = 0;
     UpdateData(false);
-    ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, -20);
-    ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
-    SetLight(m_ledHid, LED_GREEN);
-    SetLight(m_ledCom, LED_RED);
+    ShowMode(Indications::SWITCHED_TO_HID);
     // The port is gone once the controller is in HID mode; the box keeps the
     // old name until the next refresh.
     m_strComPort = QStringLiteral(" ");
@@ -119,7 +111,7 @@ void CToolDlg::OnDeviceChange(bool arrived)
             return;
         // Nothing is taken to be attached. Held handles stay; the next open
         // or switch closes them.
-        ShowNoController(*this, IDI_BULB_GREY);
+        ShowNoController(*this, Indications::REMOVED);
         m_strVersion = QStringLiteral(" ");
         UpdateData(false);
         return;
@@ -129,11 +121,7 @@ void CToolDlg::OnDeviceChange(bool arrived)
     // serial port. It stays open in m_hHid (OpenHidDevice closes an older
     // handle first).
     if (m_hid->OpenHidDevice()) {
-        g_bComMode = 0;
-        ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREEN, 0);
-        ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREY);
-        SetLight(m_ledHid, LED_GREEN);
-        SetLight(m_ledCom, LED_RED);
+        ShowMode(Indications::HID_ARRIVED);
         m_strComPort = QStringLiteral(" ");
         m_cbBaud->setCurrentIndex(-1);
         return;
@@ -154,17 +142,12 @@ void CToolDlg::OnDeviceChange(bool arrived)
         // The name comes from the system from now on; it is not typed again.
         m_editComPort->setEnabled(false);
         UpdateData(false);
-        g_bComMode = 1;
-        ConfigureBulb(m_btnSwitchToHid, IDI_BULB_GREY, 0);
-        ConfigureBulbOnly(m_btnSwitchToCom, IDI_BULB_GREEN);
-        ConfigureBulb(m_btnCalibrate, IDI_BULB_GREY, -20);
-        SetLight(m_ledHid, LED_RED);
-        SetLight(m_ledCom, LED_GREEN);
+        ShowMode(Indications::PORT_ARRIVED);
         return;
     }
 
     // Nothing found: HID mode is taken as the default, with nothing lit.
-    ShowNoController(*this, IDI_BULB_GREEN);
+    ShowNoController(*this, Indications::NOTHING_ARRIVED);
 }
 
 bool CToolDlg::ControllerPresent() const

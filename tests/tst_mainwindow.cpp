@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QtTest>
 #include <sys/stat.h>
@@ -24,9 +26,31 @@ private slots:
         DialogFixture f(absent);
         const auto& controls = MainDialogTemplate().controls;
         QCOMPARE(int(f.dlg->Children().size()), int(controls.size()));
+        // Every id of the template through the window's typed look-up, as the
+        // kind of control the template names (a wrong one ends the program).
+        auto fetch = [&f](const ControlTemplate& c) -> QWidget* {
+            switch (c.kind) {
+            case ControlTemplate::Edit:
+                return f.dlg->Control<QLineEdit>(c.id);
+            case ControlTemplate::LogEdit:
+                return f.dlg->Control<QPlainTextEdit>(c.id);
+            case ControlTemplate::PushButton:
+                return f.dlg->Control<CHoverButton>(c.id);
+            case ControlTemplate::ComboBox:
+                return f.dlg->Control<QComboBox>(c.id);
+            case ControlTemplate::Light:
+                return f.dlg->Control<CLedCtrl>(c.id);
+            case ControlTemplate::ProgressBar:
+                return f.dlg->Control<QProgressBar>(c.id);
+            case ControlTemplate::RadioButton:
+                return f.dlg->Control<QRadioButton>(c.id);
+            default:
+                return f.dlg->Control<QWidget>(c.id);
+            }
+        };
         for (std::size_t i = 0; i < controls.size(); ++i) {
             if (controls[i].id >= 0)
-                QCOMPARE(f.dlg->GetDlgItem(controls[i].id), f.dlg->Children()[i]);
+                QCOMPARE(fetch(controls[i]), f.dlg->Children()[i]);
             QCOMPARE(f.dlg->Children()[i]->parentWidget(), f.dlg.get());
         }
         QCOMPARE(f.dlg->windowTitle(), QStringLiteral("MORVAX Control Tesselon "));
