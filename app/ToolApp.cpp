@@ -4,6 +4,10 @@
 #include "platform/EventLoopClock.h"
 #include "simulator/SimPlatform.h"
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include "settings/SettingsFile.h"
 #include "app/ToolDlg.h"
 #include "controls/SplashWnd.h"
@@ -49,6 +53,45 @@ bool CToolApp::InitInstance()
     return false;
 }
 
+namespace {
+// The demo's knob for showing that the window keeps a controller that is
+// still there: SIGUSR1 (kill -USR1 <pid>) makes another USB device leave
+// the simulated bus. The handler only writes to a pipe; the window's thread
+// reads it. One per process, as signal handlers are.
+class OtherDeviceOnSignal {
+public:
+    explicit OtherDeviceOnSignal(SimController& controller)
+    {
+        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [&controller] {
+            char buf[16];
+            while (::read(s_pipe[0], buf, sizeof buf) > 0) {
+            }
+            controller.removeOtherDevice();
+        });
+        std::signal(SIGUSR1, [](int) {
+            const char c = 'u';
+            (void)!::write(s_pipe[1], &c, 1);
+        });
+    }
+    ~OtherDeviceOnSignal()
+    {
+        if (!m_notifier)
+            return;
+        std::signal(SIGUSR1, SIG_DFL);
+        m_notifier.reset();
+        ::close(s_pipe[0]);
+        ::close(s_pipe[1]);
+    }
+
+private:
+    static inline int s_pipe[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+} // namespace
+
 int CToolApp::Run(PlatformChoice::Kind kind, int& argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -64,8 +107,9 @@ int CToolApp::Run(PlatformChoice::Kind kind, int& argc, char** argv)
     QString error;
     if (!choice.choose(kind, clock, prompts, error))
         return UsageError(error, false);
+    std::unique_ptr<OtherDeviceOnSignal> demoKnob;
     if (SimPlatform* sim = choice.simulator())
-        sim->removeOtherDeviceOnSignal();
+        demoKnob = std::make_unique<OtherDeviceOnSignal>(sim->controller());
     CToolApp(choice.platform()).InitInstance();
     return 0;
 }

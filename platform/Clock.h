@@ -7,7 +7,8 @@
 // All waits of the tool go through one Clock so that the window keeps
 // painting while an operation waits (the real clock runs the event loop
 // without user input) and so that tests need not sleep (a manual clock
-// advances at once). Called on the window's thread only.
+// advances at once). A clock belongs to one thread, the one whose waits it
+// serves (the window's); only schedule() may be called from any thread.
 class Clock {
 public:
     virtual ~Clock() = default;

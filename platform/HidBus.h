@@ -59,7 +59,9 @@ public:
     virtual bool getFeature(std::uint8_t* data, std::size_t len) = 0;
 };
 
-// The present HID interfaces, by position counted from 0.
+// The present HID interfaces, by position counted from 0. Enumeration and
+// opening run on the main thread only; a device opened there may then be used
+// by one other thread at a time (see HidDevice).
 class HidBus {
 public:
     virtual ~HidBus() = default;

@@ -7,7 +7,8 @@ class HidBus;
 class DeviceWatcher;
 
 // The device access the tool runs on: the Linux implementations, or the
-// simulated controller's. Nothing here is owned.
+// simulated controller's. Nothing here is owned. Each seam's header says
+// which thread may call it; cli/PlatformChoice makes them.
 struct Platform {
     Clock* clock = nullptr;
     Prompts* prompts = nullptr;

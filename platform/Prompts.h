@@ -3,7 +3,8 @@
 
 // The modal dialogs an operation may show: the message box with one OK button
 // and the open-file dialog. The window implements them with Qt dialogs; tests
-// answer them without a display and record what was asked.
+// answer them without a display and record what was asked. The window's
+// thread only.
 class Prompts {
 public:
     virtual ~Prompts() = default;

@@ -13,7 +13,8 @@ struct SerialPortEntry {
     std::string serialNumber = {};
 };
 
-// The present serial ports in the platform's enumeration order.
+// The present serial ports in the platform's enumeration order. Enumeration
+// runs on the main thread only.
 class SerialPortMap {
 public:
     virtual ~SerialPortMap() = default;

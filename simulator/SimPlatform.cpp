@@ -3,21 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <thread>
-#include <unistd.h>
 
-namespace {
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int)
-{
-    const char c = 'u';
-    (void)!::write(g_signalPipe[1], &c, 1);
-}
-} // namespace
 
 SimPlatform::SimPlatform(Clock& clock, Prompts& prompts, const SimKnobs& knobs, int count)
     : m_clock(clock), m_prompts(prompts), m_controllers(MakeControllers(clock, knobs, count)),
@@ -27,10 +15,6 @@ SimPlatform::SimPlatform(Clock& clock, Prompts& prompts, const SimKnobs& knobs, 
 
 SimPlatform::~SimPlatform()
 {
-    if (m_signalNotifier) {
-        std::signal(SIGUSR1, SIG_DFL);
-        delete m_signalNotifier;
-    }
     for (auto& c : m_controllers)
         c->shutdown();
     for (int i = 0; i < 100 && m_hidBus.openControllerHandles() > 0; ++i)
@@ -152,18 +136,4 @@ bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count
         }
     }
     return true;
-}
-
-void SimPlatform::removeOtherDeviceOnSignal()
-{
-    if (m_signalNotifier || (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0))
-        return;
-    m_signalNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(m_signalNotifier, &QSocketNotifier::activated, [this] {
-        char buf[16];
-        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
-        }
-        controller().removeOtherDevice();
-    });
-    std::signal(SIGUSR1, OnSignal);
 }

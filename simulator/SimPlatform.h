@@ -1,6 +1,5 @@
 #pragma once
 #include "platform/Platform.h"
-#include <QSocketNotifier>
 #include "simulator/SimController.h"
 #include "simulator/SimDeviceWatcher.h"
 #include "simulator/SimHidBus.h"
@@ -43,11 +42,6 @@ public:
     // naming the first item not understood.
     static bool ParseSettings(const QString& text, SimKnobs& knobs, int& count, QString& error);
 
-    // For demos: from now on SIGUSR1 makes another USB device leave the bus
-    // (kill -USR1 <pid>), so that the window can be seen to keep the
-    // controller. Window's thread; one platform per process at a time.
-    void removeOtherDeviceOnSignal();
-
 private:
     static std::vector<std::unique_ptr<SimController>> MakeControllers(Clock& clock, const SimKnobs& knobs,
                                                                        int count);
@@ -59,5 +53,4 @@ private:
     SimSerialPortMap m_portMap;
     SimHidBus m_hidBus;
     SimDeviceWatcher m_watcher;
-    QSocketNotifier* m_signalNotifier = nullptr;
 };
