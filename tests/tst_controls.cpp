@@ -297,6 +297,56 @@ private slots:
         QCOMPARE(b->m_nState, int(CHoverButton::STATE_HOVER));
     }
 
+    // Disabled with the pointer over it or not ("hovered"), the pointer
+    // moved along a path while disabled, then enabled again.
+    void button_disabledWhileHovered_data()
+    {
+        QTest::addColumn<bool>("hovered");
+        QTest::addColumn<QStringList>("path");
+        QTest::newRow("hovered, enabled with the pointer still over it") << true << QStringList{};
+        QTest::newRow("hovered, enabled after the pointer left") << true << QStringList{"out"};
+        QTest::newRow("hovered, pointer left and came back") << true << QStringList{"out", "in"};
+        QTest::newRow("not hovered, pointer came while disabled") << false << QStringList{"in"};
+    }
+
+    void button_disabledWhileHovered()
+    {
+        QFETCH(bool, hovered);
+        QFETCH(QStringList, path);
+        Stage s;
+        CHoverButton* b = PlainButton(&s.window, QStringLiteral("Download"), QRect(20, 20, 150, 50));
+        QVERIFY(s.show());
+        const QRect caption = CaptionArea(b);
+        const QPoint inside(60, 20);
+        if (hovered)
+            s.move(b, inside);
+        QCOMPARE(LookOf(b, caption), hovered ? QStringLiteral("hover") : QStringLiteral("normal"));
+        const QColor before = b->currentTextColor();
+
+        // Disabled: the disabled look whatever the pointer does, the hover
+        // kept as it was.
+        b->setEnabled(false);
+        QCOMPARE(LookOf(b, caption), QStringLiteral("disabled"));
+        for (const QString& step : path) {
+            if (step == "out")
+                s.moveOutside();
+            else
+                s.move(b, inside);
+            QCOMPARE(LookOf(b, caption), QStringLiteral("disabled"));
+            QCOMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
+            QCOMPARE(b->isHovering(), hovered);
+            QCOMPARE(b->currentTextColor(), before);
+        }
+
+        // Enabled: the look of where the pointer is now.
+        const bool over = path.isEmpty() || path.last() == "in";
+        b->setEnabled(true);
+        QCOMPARE(LookOf(b, caption), over ? QStringLiteral("hover") : QStringLiteral("normal"));
+        QCOMPARE(b->m_nState, int(over ? CHoverButton::STATE_HOVER : CHoverButton::STATE_NORMAL));
+        QCOMPARE(b->isHovering(), over);
+        QCOMPARE(b->currentTextColor(), over ? b->hoverColor() : b->normalColor());
+    }
+
     void button_disabledLook_data()
     {
         QTest::addColumn<bool>("flat");
