@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
-#include <QTimerEvent>
 
 namespace {
 
@@ -25,7 +24,6 @@ void Draw3dRect(QPainter& p, const QRect& r, const QColor& topLeft, const QColor
 CHoverButton::CHoverButton(const QString& caption, QWidget* parent) : QAbstractButton(parent)
 {
     setText(caption);
-    setMouseTracking(true);  // hover begins with a move over the button, no button held
     m_clrHover = palette().color(QPalette::Highlight);
     m_clrNormal = palette().color(QPalette::WindowText);
     m_clrCurrent = m_clrNormal;
@@ -232,17 +230,51 @@ void CHoverButton::DrawCaption(QPainter& p)
     p.drawText(baseline, caption);
 }
 
-void CHoverButton::mouseMoveEvent(QMouseEvent* e)
+void CHoverButton::LookWherePointerIs()
 {
-    // While the left button is held the look stays as the press left it.
-    if (e->buttons() & Qt::LeftButton)
-        return;
-    if (!m_bHovering && m_bEnabled && isEnabled()) {
+    if (m_bHeld) {
+        m_bHovering = m_bPointerInside;
+        m_nState = m_bPointerInside ? STATE_PRESSED : STATE_NORMAL;
+    } else if (!m_bPointerInside) {
+        m_bHovering = false;
+        m_nState = STATE_NORMAL;
+    } else if (!m_bHovering) {
+        // A button already hovering keeps its look: the released look
+        // stays until the pointer leaves.
         m_bHovering = true;
         m_nState = STATE_HOVER;
-        Redraw();
-        if (!m_hoverTimer)
-            m_hoverTimer = startTimer(HOVER_PERIOD_MS);
+    }
+    Redraw();
+}
+
+void CHoverButton::enterEvent(QEnterEvent* e)
+{
+    // A disabled button keeps its hover as it is; enabling it looks again.
+    m_bPointerInside = true;
+    if (isEnabled())
+        LookWherePointerIs();
+    QAbstractButton::enterEvent(e);
+}
+
+void CHoverButton::leaveEvent(QEvent* e)
+{
+    m_bPointerInside = false;
+    if (isEnabled())
+        LookWherePointerIs();
+    QAbstractButton::leaveEvent(e);
+}
+
+void CHoverButton::mouseMoveEvent(QMouseEvent* e)
+{
+    // A held button gets every move but no leave or enter until the
+    // release, so the move tells whether the pointer is still over it.
+    // Within the button the look stays as the press left it.
+    if (m_bHeld && (e->buttons() & Qt::LeftButton)) {
+        const bool inside = hitButton(e->position().toPoint());
+        if (inside != m_bPointerInside) {
+            m_bPointerInside = inside;
+            LookWherePointerIs();
+        }
     }
     QAbstractButton::mouseMoveEvent(e);
 }
@@ -250,6 +282,8 @@ void CHoverButton::mouseMoveEvent(QMouseEvent* e)
 void CHoverButton::mousePressEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton) {
+        m_bHeld = true;
+        m_bPointerInside = true;
         m_nState = STATE_PRESSED;
         Redraw();
     }
@@ -258,42 +292,33 @@ void CHoverButton::mousePressEvent(QMouseEvent* e)
 
 void CHoverButton::mouseReleaseEvent(QMouseEvent* e)
 {
-    // The released look is asked for before the click reaches the owner.
+    // The look for where the pointer is, asked for before the click reaches
+    // the owner: released over the button, normal beside it (the leave that
+    // Qt sends after such a release finds the normal look already there).
     if (e->button() == Qt::LeftButton) {
-        m_nState = STATE_RELEASED;
+        m_bHeld = false;
+        m_bPointerInside = hitButton(e->position().toPoint());
+        m_bHovering = m_bPointerInside;
+        m_nState = m_bPointerInside ? STATE_RELEASED : STATE_NORMAL;
         Redraw();
-        // The leave timer may have ended the hover while the button was held
-        // with the cursor outside; track again, or the released look would
-        // stay after the cursor has gone.
-        if (!m_bHovering && m_bEnabled) {
-            m_bHovering = true;
-            if (!m_hoverTimer)
-                m_hoverTimer = startTimer(HOVER_PERIOD_MS);
-        }
     }
     QAbstractButton::mouseReleaseEvent(e);
-}
-
-void CHoverButton::timerEvent(QTimerEvent* e)
-{
-    if (e->timerId() != m_hoverTimer)
-        return;  // no other timer belongs to the button
-    const QRect onScreen(mapToGlobal(QPoint(0, 0)), size());
-    if (!onScreen.contains(QCursor::pos()) && m_bHovering && m_bEnabled) {
-        killTimer(m_hoverTimer);
-        m_hoverTimer = 0;
-        m_nState = STATE_NORMAL;
-        m_bHovering = false;
-        Redraw();
-    }
 }
 
 void CHoverButton::changeEvent(QEvent* e)
 {
     if (e->type() == QEvent::EnabledChange) {
         m_bEnabled = isEnabled();
-        if (!m_bEnabled)
+        if (!m_bEnabled) {
+            // The normal look; the hover stays as it was until the button
+            // is enabled again. A disabled button gets no release.
             m_nState = STATE_NORMAL;
+            m_bHeld = false;
+        } else {
+            // Look where the pointer is now, whatever the hover was.
+            m_bHovering = m_bPointerInside;
+            m_nState = m_bPointerInside ? STATE_HOVER : STATE_NORMAL;
+        }
         Redraw();
     }
     QAbstractButton::changeEvent(e);

@@ -8,15 +8,20 @@
 
 // A push button that draws itself entirely: background (a copy of the
 // parent's background, or the button face), 3-D or flat frame, optional
-// 32x32 icon and caption, in four looks. Hover starts on a mouse move over
-// the enabled button and ends when a 10 ms timer (HOVER_TIMER_ID) finds the
-// cursor (QCursor::pos()) outside the button. The pressed look follows the
-// mouse only: the keyboard's space bar clicks without changing the look.
-// Window's thread only.
+// 32x32 icon and caption, in four looks. Hover follows Qt's enter and leave
+// events: it starts when the pointer enters the enabled button and ends when
+// it leaves. Pressed with the left mouse button and dragged off, the button
+// shows the normal look while the pointer is outside and the pressed look
+// again when it comes back; the release shows the released look over the
+// button and the normal look beside it. A button disabled while hovered
+// keeps its hover (isHovering(), currentTextColor()) while disabled, however
+// the pointer moves; once enabled it looks where the pointer is then. The
+// pressed look follows the mouse only: the keyboard's space bar clicks
+// without changing the look. Window's thread only.
 class CHoverButton : public QAbstractButton {
     Q_OBJECT
 public:
-    enum { HOVER_TIMER_ID = 1, HOVER_PERIOD_MS = 10, ICON_SIZE = 32, ICON_LEFT = 5 };
+    enum { ICON_SIZE = 32, ICON_LEFT = 5 };
     enum State { STATE_HOVER = 0, STATE_NORMAL = 1, STATE_RELEASED = 2, STATE_PRESSED = 3 };
 
     explicit CHoverButton(const QString& caption = {}, QWidget* parent = nullptr);
@@ -53,7 +58,6 @@ public:
     QColor normalColor() const { return m_clrNormal; }
     QColor hoverColor() const { return m_clrHover; }
     QColor currentTextColor() const { return m_clrCurrent; }
-    bool hoverTimerRunning() const { return m_hoverTimer != 0; }
     // Where the icon and the caption's top-left corner go in the present
     // look (the pressed look adds 1 to x and y).
     QPoint iconPos() const;
@@ -64,7 +68,8 @@ protected:
     void mouseMoveEvent(QMouseEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
-    void timerEvent(QTimerEvent*) override;
+    void enterEvent(QEnterEvent*) override;
+    void leaveEvent(QEvent*) override;
     void changeEvent(QEvent*) override;
 
 private:
@@ -74,6 +79,7 @@ private:
     void DrawIcon(QPainter& p);
     void DrawCaption(QPainter& p);
     bool Pressed() const { return m_bEnabled && m_nState == STATE_PRESSED; }
+    void LookWherePointerIs();  // from m_bPointerInside and m_bHeld; repaints
 
     QPixmap m_dcBk;  // parent's background under the button, taken at the first paint
     bool m_bBkCaptured = false;
@@ -92,5 +98,6 @@ private:
     int m_nIconAlign = 0;
     QIcon m_iconHover;
     QIcon m_iconNormal;
-    int m_hoverTimer = 0;  // Qt id of the hover timer, 0 when it is not running
+    bool m_bPointerInside = false;  // as the last enter, leave or held move told
+    bool m_bHeld = false;           // pressed with the left mouse button, not yet released
 };

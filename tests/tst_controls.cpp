@@ -33,12 +33,32 @@ struct Stage {
         window.setAutoFillBackground(true);
         window.resize(260, 140);
     }
+    // Shown, with the pointer on the window beside every control, so that
+    // Qt knows where it is and sends the enter of the first control it meets.
     bool show()
     {
         window.show();
-        return QTest::qWaitForWindowExposed(&window);
+        if (!QTest::qWaitForWindowExposed(&window))
+            return false;
+        QTest::mouseMove(window.windowHandle(), outside());
+        return true;
     }
     QPoint outside() const { return QPoint(250, 130); }  // in window coordinates, beside every control
+
+    // The pointer and the left mouse button through the window system, as
+    // the mouse drives them: Qt picks the receiver, keeps a held button's
+    // grab and sends enter and leave as it does for a real mouse. Positions
+    // are in w's coordinates.
+    void move(QWidget* w, QPoint p) { QTest::mouseMove(window.windowHandle(), w->mapTo(&window, p)); }
+    void moveOutside() { QTest::mouseMove(window.windowHandle(), outside()); }
+    void press(QWidget* w, QPoint p)
+    {
+        QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, w->mapTo(&window, p));
+    }
+    void release(QWidget* w, QPoint p)
+    {
+        QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, w->mapTo(&window, p));
+    }
 };
 
 // A button set up as the main window sets up its command buttons, with the
@@ -56,15 +76,52 @@ CHoverButton* PlainButton(QWidget* parent, const QString& caption, const QRect& 
     return b;
 }
 
+// Where a button's caption is in the raised looks.
+QRect CaptionArea(CHoverButton* b)
+{
+    return QRect(b->captionPos(), QSize(b->width() - b->captionPos().x() - 2, b->fontMetrics().height()));
+}
+
+// The look a PlainButton shows, told by its pixels: the frame's inner
+// top-left pixel (highlight when raised, shadow when sunken) and the
+// caption's colour where the caption is in that look (one pixel right and
+// down when sunken). A disabled button's embossed caption has neither
+// colour.
+QString LookOf(CHoverButton* b, const QRect& caption)
+{
+    const QImage img = Shot(b);
+    const QRgb inner = img.pixel(1, 1);
+    const bool sunken = inner == b->palette().color(QPalette::Dark).rgb();
+    if (!sunken && inner != b->palette().color(QPalette::Light).rgb())
+        return QStringLiteral("no 3-D frame");
+    const QRect area = sunken ? caption.translated(1, 1) : caption;
+    const bool green = CountPixels(img, area, IsGreen) > 0, blue = CountPixels(img, area, IsBlue) > 0;
+    if (green == blue)
+        return green ? QStringLiteral("two caption colours") : QStringLiteral("disabled");
+    if (sunken)
+        return blue ? QStringLiteral("pressed") : QStringLiteral("sunken hover");
+    return blue ? QStringLiteral("normal") : QStringLiteral("hover");
+}
+
+// The state a button was in when a leave reached it, before the button saw
+// the leave; -1 while none has come.
+struct StateAtLeave : QObject {
+    CHoverButton* button;
+    int state = -1;
+    explicit StateAtLeave(CHoverButton* b) : button(b) { b->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Leave)
+            state = button->m_nState;
+        return false;
+    }
+};
+
 }  // namespace
 
 class TestControls : public QObject {
     Q_OBJECT
 private slots:
-    // Every case starts with the cursor away from its window, so that its
-    // first move is a move.
-    void init() { QCursor::setPos(QPoint(3000, 3000)); }
-
     // ---- status light -------------------------------------------------------
 
     void light_data()
@@ -152,13 +209,14 @@ private slots:
         const QRect caption(b->captionPos(), QSize(b->width() - b->captionPos().x(), b->fontMetrics().height()));
         const QRect icon(b->iconPos(), QSize(CHoverButton::ICON_SIZE, CHoverButton::ICON_SIZE));
 
-        QTest::mouseMove(b, inside);
+        s.move(b, inside);
+        QCOMPARE(b->m_nState, int(CHoverButton::STATE_HOVER));
         QVERIFY(CountPixels(Shot(b), caption, IsGreen) > 0);
 
         // Pressed: sunken frame (shadow inside the outer edge where raised shows
         // the highlight), icon and caption one pixel right and down.
-        QTest::mousePress(b, Qt::LeftButton, {}, inside);
-        QTest::mouseMove(b, inside + QPoint(20, 5));  // with the button held: no change
+        s.press(b, inside);
+        s.move(b, inside + QPoint(20, 5));  // with the button held: no change
         const QImage pressed = Shot(b);
         QCOMPARE(normal.pixel(1, 1), b->palette().color(QPalette::Light).rgb());
         QCOMPARE(pressed.pixel(1, 1), b->palette().color(QPalette::Dark).rgb());
@@ -166,35 +224,127 @@ private slots:
         QVERIFY(pressed.copy(icon) != normal.copy(icon));
         QVERIFY(CountPixels(pressed, caption.translated(1, 1), IsBlue) > 0);
 
-        // Released: hover colours until the cursor leaves, the click reaches
+        // Released: hover colours until the pointer leaves, the click reaches
         // the owner once.
-        QTest::mouseRelease(b, Qt::LeftButton, {}, inside);
+        s.release(b, inside + QPoint(20, 5));
         QCOMPARE(clicks.count(), 1);
-        QTest::qWait(50);  // the leave timer ticks with the cursor still inside
+        s.move(b, inside);
         QCOMPARE(b->m_nState, int(CHoverButton::STATE_RELEASED));
         QVERIFY(CountPixels(Shot(b), caption, IsGreen) > 0);
-        QTest::mouseMove(&s.window, s.outside());
-        QTRY_COMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
-        QVERIFY(!b->hoverTimerRunning());
+        s.moveOutside();
+        QCOMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
+        QVERIFY(!b->isHovering());
         const QImage after = Shot(b);
         QVERIFY(CountPixels(after, caption, IsBlue) > 0);
         QCOMPARE(CountPixels(after, caption, IsGreen), 0);
     }
 
-    void button_releaseAfterLeavingWhileHeldEndsInNormalLook()
+    // Pressed over the button, then moved with the button held along a path
+    // ("out" beside the button, "in" over it) and released where the path
+    // ends. Qt sends the held button no leave or enter until the release.
+    void button_dragWhileHeld_data()
     {
+        QTest::addColumn<QStringList>("path");
+        QTest::newRow("out, released outside") << QStringList{"out"};
+        QTest::newRow("out and back, released over it") << QStringList{"out", "in"};
+        QTest::newRow("out, back, out, released outside") << QStringList{"out", "in", "out"};
+    }
+
+    void button_dragWhileHeld()
+    {
+        QFETCH(QStringList, path);
         Stage s;
         CHoverButton* b = PlainButton(&s.window, QStringLiteral("Setting"), QRect(20, 20, 90, 30));
         QVERIFY(s.show());
-        QTest::mouseMove(b, QPoint(30, 15));
-        QTest::mousePress(b, Qt::LeftButton, {}, QPoint(30, 15));
-        // Dragged off while held: the leave timer ends the hover.
-        QCursor::setPos(s.window.mapToGlobal(s.outside()));
-        QTRY_COMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
-        // The release shows the released look and tracks the cursor again, so
-        // the leave timer brings the normal look back.
-        QTest::mouseRelease(b, Qt::LeftButton, {}, b->mapFrom(&s.window, s.outside()));
-        QTRY_COMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
+        QSignalSpy clicks(b, &QAbstractButton::clicked);
+        const QRect caption = CaptionArea(b);
+        const QPoint inside(30, 15), beside = b->mapFrom(&s.window, s.outside());
+        s.move(b, inside);
+        s.press(b, inside);
+        QCOMPARE(LookOf(b, caption), QStringLiteral("pressed"));
+
+        // Normal while the pointer is beside the button, pressed over it.
+        QPoint at = inside;
+        for (const QString& step : path) {
+            at = step == "out" ? beside : (at == inside ? inside + QPoint(25, 5) : inside);
+            s.move(b, at);
+            const bool over = step == "in";
+            QCOMPARE(LookOf(b, caption), over ? QStringLiteral("pressed") : QStringLiteral("normal"));
+            QCOMPARE(b->m_nState, int(over ? CHoverButton::STATE_PRESSED : CHoverButton::STATE_NORMAL));
+            QCOMPARE(b->isHovering(), over);
+        }
+
+        // The release looks where the pointer is: the released look (hover
+        // colours) and a click over the button, the normal look beside it.
+        // Beside it the release alone brings the normal look: the leave that
+        // Qt sends a held button after the release finds it already there
+        // (and a button with a native window of its own gets no such leave).
+        const bool over = path.last() == "in";
+        StateAtLeave atLeave(b);
+        s.release(b, at);
+        QCOMPARE(atLeave.state, over ? -1 : int(CHoverButton::STATE_NORMAL));
+        QCOMPARE(clicks.count(), over ? 1 : 0);
+        QCOMPARE(LookOf(b, caption), over ? QStringLiteral("hover") : QStringLiteral("normal"));
+        QCOMPARE(b->m_nState, int(over ? CHoverButton::STATE_RELEASED : CHoverButton::STATE_NORMAL));
+        QCOMPARE(b->isHovering(), over);
+        QCOMPARE(b->currentTextColor(), over ? b->hoverColor() : b->normalColor());
+
+        // And hover goes on as before: over the button after leaving it.
+        s.moveOutside();
+        QCOMPARE(LookOf(b, caption), QStringLiteral("normal"));
+        s.move(b, inside);
+        QCOMPARE(LookOf(b, caption), QStringLiteral("hover"));
+        QCOMPARE(b->m_nState, int(CHoverButton::STATE_HOVER));
+    }
+
+    // Disabled with the pointer over it or not ("hovered"), the pointer
+    // moved along a path while disabled, then enabled again.
+    void button_disabledWhileHovered_data()
+    {
+        QTest::addColumn<bool>("hovered");
+        QTest::addColumn<QStringList>("path");
+        QTest::newRow("hovered, enabled with the pointer still over it") << true << QStringList{};
+        QTest::newRow("hovered, enabled after the pointer left") << true << QStringList{"out"};
+        QTest::newRow("hovered, pointer left and came back") << true << QStringList{"out", "in"};
+        QTest::newRow("not hovered, pointer came while disabled") << false << QStringList{"in"};
+    }
+
+    void button_disabledWhileHovered()
+    {
+        QFETCH(bool, hovered);
+        QFETCH(QStringList, path);
+        Stage s;
+        CHoverButton* b = PlainButton(&s.window, QStringLiteral("Download"), QRect(20, 20, 150, 50));
+        QVERIFY(s.show());
+        const QRect caption = CaptionArea(b);
+        const QPoint inside(60, 20);
+        if (hovered)
+            s.move(b, inside);
+        QCOMPARE(LookOf(b, caption), hovered ? QStringLiteral("hover") : QStringLiteral("normal"));
+        const QColor before = b->currentTextColor();
+
+        // Disabled: the disabled look whatever the pointer does, the hover
+        // kept as it was.
+        b->setEnabled(false);
+        QCOMPARE(LookOf(b, caption), QStringLiteral("disabled"));
+        for (const QString& step : path) {
+            if (step == "out")
+                s.moveOutside();
+            else
+                s.move(b, inside);
+            QCOMPARE(LookOf(b, caption), QStringLiteral("disabled"));
+            QCOMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
+            QCOMPARE(b->isHovering(), hovered);
+            QCOMPARE(b->currentTextColor(), before);
+        }
+
+        // Enabled: the look of where the pointer is now.
+        const bool over = path.isEmpty() || path.last() == "in";
+        b->setEnabled(true);
+        QCOMPARE(LookOf(b, caption), over ? QStringLiteral("hover") : QStringLiteral("normal"));
+        QCOMPARE(b->m_nState, int(over ? CHoverButton::STATE_HOVER : CHoverButton::STATE_NORMAL));
+        QCOMPARE(b->isHovering(), over);
+        QCOMPARE(b->currentTextColor(), over ? b->hoverColor() : b->normalColor());
     }
 
     void button_disabledLook_data()
@@ -211,7 +361,7 @@ private slots:
         CHoverButton* b = PlainButton(&s.window, QStringLiteral("Download"), QRect(20, 20, 150, 50));
         b->SetFlat(flat);
         QVERIFY(s.show());
-        QTest::mouseMove(b, QPoint(60, 20));  // hovering, as the hover case shows
+        s.move(b, QPoint(60, 20));  // hovering, as the hover case shows
         b->setEnabled(false);
         const QImage img = Shot(b);
         QCOMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
