@@ -1,26 +1,20 @@
 #include "serial/SerialTransport.h"
 #include "platform/Clock.h"
-#include "serial/DeviceHolders.h"
 #include "serial/BaudTable.h"
 #include <QDeadlineTimer>
-#include <QFileInfo>
-#include <QLockFile>
 #include <algorithm>
 #include <asm/termbits.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // The port is driven with termios2 on a plain descriptor rather than through
 // QSerialPort: every system call of the lockstep exchange is then ours to
 // count, the operating system's error of every step reaches the outcome, and
 // no event-loop notifier reads the port behind the exchange's back. Rates
-// outside the classic table (128000, 256000) go through BOTHER. The lock file
-// is the one QSerialPort takes, in the same place, so Qt programs and this
-// tool keep out of each other's way.
+// outside the classic table (128000, 256000) go through BOTHER.
 
 namespace {
 using Step = DeviceOutcome::Step;
@@ -44,21 +38,6 @@ SerialTransport::SerialTransport(Clock& clock) : g_pszCommDef(BaudTable::default
 }
 
 SerialTransport::~SerialTransport() { CloseComPort(); }
-
-QString SerialTransport::LockFilePath(const QString& path)
-{
-    static const char* const DIRS[] = {"/var/lock",  "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
-                                       "/tmp",       "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
-    QString name = path.startsWith(QStringLiteral("/dev/")) ? path.mid(5) : path;
-    name.replace(u'/', u'_');
-    for (const char* dir : DIRS) {
-        const QString file = QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name;
-        const QFileInfo info(QString::fromLatin1(dir));
-        if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable()))
-            return file;
-    }
-    return {};
-}
 
 QString SerialTransport::DeniedHint()
 {
@@ -88,23 +67,24 @@ int SerialTransport::failStalled()
                               QStringLiteral("the controller took no data for %1").arg(Seconds(m_writeTimeoutMs))));
 }
 
-int SerialTransport::refuseOpen(const DeviceOutcome& why)
+int SerialTransport::refuseOpen(DeviceOutcome why)
 {
     m_hCom = Handle::Invalid;
-    m_lock.reset();
+    m_lock.unlock();
+    // Every permission refusal says what to do about it.
+    if (why.kind() == Kind::Denied && why.hint().isEmpty())
+        why = DeviceOutcome(why.kind(), why.step(), why.device(), why.reason(), why.error(), DeniedHint());
     return fail(why);
 }
 
 void SerialTransport::releasePort()
 {
     if (m_fd >= 0) {
-        // The exclusive flag belongs to the tty, not to this descriptor: it
-        // would outlive the close while anything else holds the tty open.
-        ::ioctl(m_fd, TIOCNXCL);
+        m_lock.release(m_fd);
         ::close(m_fd);
     }
     m_fd = -1;
-    m_lock.reset();
+    m_lock.unlock();
 }
 
 int SerialTransport::baudRate() const
@@ -154,52 +134,18 @@ int SerialTransport::OpenComPort(const QString& portName)
         return refuseOpen(DeviceOutcome(Kind::Unusable, Step::Open, portName,
                                         QStringLiteral("the name is longer than %1 characters").arg(MAX_PORT_NAME)));
     const QString path = portName.contains(u'/') ? portName : QStringLiteral("/dev/") + portName;
-    const QByteArray native = path.toLocal8Bit();
-    auto refuseErrno = [&](int error) {
-        const bool denied = error == EACCES || error == EPERM;
-        return refuseOpen(DeviceOutcome::FromErrno(Step::Open, portName, error, denied ? DeniedHint() : QString()));
-    };
-    const DeviceOutcome notSerial(Kind::Unusable, Step::Open, portName, QStringLiteral("not a serial port"));
-
-    // Who else has it, before anything touches the line: root passes
-    // TIOCEXCL, so the holders are looked for directly.
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        return refuseErrno(errno);
-    if (!S_ISCHR(st.st_mode) || !IsTtyDevice(st.st_rdev))
-        return refuseOpen(notSerial);
-    if (const auto holders = FindDeviceHolders(st.st_rdev); !holders.empty())
-        return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName,
-                                        QStringLiteral("held by ") + DescribeHolders(holders)));
-    if (const QString lockPath = LockFilePath(path); !lockPath.isEmpty()) {
-        auto lock = std::make_unique<QLockFile>(lockPath);
-        lock->setStaleLockTime(0);  // only a lock whose owner has died is taken over
-        if (lock->tryLock(0)) {
-            m_lock = std::move(lock);
-        } else if (lock->error() == QLockFile::LockFailedError) {
-            qint64 pid = 0;
-            QString host, app;
-            QString holder = lock->getLockInfo(&pid, &host, &app)
-                                 ? QStringLiteral("locked by %1 (pid %2)").arg(app.isEmpty() ? QStringLiteral("?") : app)
-                                       .arg(pid)
-                                 : QStringLiteral("locked by %1").arg(lockPath);
-            return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName, holder));
-        }
-        // A lock that cannot be made (a folder not ours to write) guards
-        // nothing; TIOCEXCL still does.
-    }
-
-    const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (const DeviceOutcome why = m_lock.claim(portName, path); !why.ok())
+        return refuseOpen(why);
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (error == EBUSY)  // TIOCEXCL of a process this user cannot see
             return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName, {}, error));
-        return refuseErrno(error);
+        return refuseOpen(DeviceOutcome::FromErrno(Step::Open, portName, error));
     }
-    if (::ioctl(fd, TIOCEXCL) != 0) {
-        const int error = errno;
+    if (const DeviceOutcome why = m_lock.exclude(fd, portName); !why.ok()) {
         ::close(fd);
-        return error == ENOTTY || error == EINVAL ? refuseOpen(notSerial) : refuseErrno(error);
+        return refuseOpen(why);
     }
     m_fd = fd;
     m_hCom = Handle::Open;

@@ -1,13 +1,12 @@
 #pragma once
 #include "platform/DeviceOutcome.h"
+#include "serial/PortLock.h"
 #include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
-#include <memory>
 
 class Clock;
 class QDeadlineTimer;
-class QLockFile;
 
 // The only code that touches the serial port through which the controller is
 // reached in COM mode. One operation opens the port, does its whole exchange
@@ -21,7 +20,10 @@ class QLockFile;
 //
 // Failures are kept as a DeviceOutcome: the first failure since the last open
 // stays in failure() until the next open, so the caller can show the root
-// cause (a refused open) rather than its echoes (no port is open).
+// cause (a refused open) rather than its echoes (no port is open). The
+// integer results below are what callers test; failure() says why.
+//
+// It owns the port's lock (PortLock).
 class SerialTransport {
 public:
     // The three states of m_hCom.
@@ -58,7 +60,7 @@ public:
     // Exclusive: a port that another process holds open (seen through
     // /proc, even when this process is root), whose lock file another
     // process holds, or that another process opened with TIOCEXCL is
-    // refused; the port opened here is locked the same ways.
+    // refused; the port opened here is locked the same ways (see PortLock).
     //
     // Returns 0 on success; -1 the device cannot be opened (absent, busy,
     // permission denied, not a serial device, empty or too long a name;
@@ -122,17 +124,13 @@ public:
 
     // The hint a permission refusal carries.
     static QString DeniedHint();
-    // Where QSerialPort keeps its lock for the device at path, and so this
-    // transport too: "LCK..ttyACM0" in the first of the usual lock folders
-    // that can be read, and written or already holds it. Empty when none can.
-    static QString LockFilePath(const QString& path);
 
 private:
     enum class Wait { Ready, TimedOut, Failed };
     int read(char* buffer, int count, int idleMs, bool boundIsFailure);
     Wait waitFor(short events, const QDeadlineTimer& deadline, const QDeadlineTimer* idle = nullptr);
     bool drain(const QDeadlineTimer& deadline);
-    int refuseOpen(const DeviceOutcome& why);
+    int refuseOpen(DeviceOutcome why);
     int fail(const DeviceOutcome& why);
     int failErrno(DeviceOutcome::Step step, int error);
     int failStalled();
@@ -141,7 +139,7 @@ private:
 
     Clock& m_clock;
     int m_fd = -1;
-    std::unique_ptr<QLockFile> m_lock;
+    PortLock m_lock;
     QString m_device;                 // the port name, as failure lines show it
     int m_readTimeoutMs = DEFAULT_READ_TIMEOUT_MS;
     int m_pumpIdleMs = DEFAULT_PUMP_IDLE_MS;
