@@ -48,7 +48,7 @@ void CToolDlg::OnSelchangeBaud()
     Log(QStringLiteral("Com is: ") + m_strComPort + QStringLiteral("\r\n\r\n") + QStringLiteral("Baud is: ") + entry +
         QStringLiteral("bps") + QStringLiteral("\r\n\r\n"));
     UpdateData(false);
-    m_transport->g_pszCommDef = BaudTable::settingsFor(entry);
+    m_transport->lineSettings().choose(BaudTable::settingsFor(entry));
     SetLight(m_ledCom, LED_GREEN);
 }
 

@@ -1,6 +1,5 @@
 #include "serial/SerialTransport.h"
 #include "platform/Clock.h"
-#include "serial/BaudTable.h"
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <asm/termbits.h>
@@ -32,10 +31,7 @@ qint64 MsLeft(const QDeadlineTimer& d)
 QString Seconds(int ms) { return QString::number(ms / 1000.0, 'g', 3) + QStringLiteral(" s"); }
 } // namespace
 
-SerialTransport::SerialTransport(Clock& clock) : g_pszCommDef(BaudTable::defaultSettings()), m_clock(clock)
-{
-    m_sincePump.start();
-}
+SerialTransport::SerialTransport(Clock& clock) : m_clock(clock) { m_sincePump.start(); }
 
 SerialTransport::~SerialTransport() { CloseComPort(); }
 
@@ -85,12 +81,6 @@ void SerialTransport::releasePort()
     }
     m_fd = -1;
     m_lock.unlock();
-}
-
-int SerialTransport::baudRate() const
-{
-    const int rate = BaudTable::rateOf(g_pszCommDef);
-    return rate > 0 ? rate : BaudTable::rateOf(BaudTable::defaultSettings());
 }
 
 int SerialTransport::deviceBaudRate() const
@@ -149,24 +139,8 @@ int SerialTransport::OpenComPort(const QString& portName)
     }
     m_fd = fd;
     m_hCom = Handle::Open;
-
-    termios2 t{};
-    if (::ioctl(m_fd, TCGETS2, &t) != 0) {
-        failErrno(Step::Configure, errno);
+    if (!configure())
         return -7;
-    }
-    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
-    t.c_oflag &= ~OPOST;
-    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~(CSIZE | PARENB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
-    t.c_cflag |= CS8 | CSTOPB | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
-    t.c_ispeed = t.c_ospeed = static_cast<speed_t>(baudRate());
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    if (::ioctl(m_fd, TCSETS2, &t) != 0) {
-        failErrno(Step::Configure, errno);
-        return -7;
-    }
     // A device without modem lines (a pseudo-terminal) refuses these; that is
     // no reason to fail the open.
     int lines = TIOCM_DTR | TIOCM_RTS;
@@ -176,6 +150,30 @@ int SerialTransport::OpenComPort(const QString& portName)
     ::ioctl(m_fd, TCFLSH, TCOFLUSH);
     m_sincePump.restart();
     return 0;
+}
+
+bool SerialTransport::configure()
+{
+    static_assert(LineSettings::DATA_BITS == 8 && LineSettings::PARITY == 'N' && LineSettings::STOP_BITS == 2,
+                  "the flags below set 8N2");
+    termios2 t{};
+    if (::ioctl(m_fd, TCGETS2, &t) != 0) {
+        failErrno(Step::Configure, errno);
+        return false;
+    }
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~(CSIZE | PARENB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
+    t.c_cflag |= CS8 | CSTOPB | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    t.c_ispeed = t.c_ospeed = static_cast<speed_t>(m_line.rate());
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (::ioctl(m_fd, TCSETS2, &t) != 0) {
+        failErrno(Step::Configure, errno);
+        return false;
+    }
+    return true;
 }
 
 int SerialTransport::CloseComPort()
@@ -270,9 +268,9 @@ bool SerialTransport::drain(const QDeadlineTimer& deadline)
             failStalled();
             return false;
         }
-        // The time the queued bytes take on the line (11 bits each at 8N2),
-        // but no longer than until the bound or the window's next paint.
-        qint64 ms = std::max<qint64>(1, qint64(queued) * 11 * 1000 / baudRate());
+        // The time the queued bytes take on the line, but no longer than
+        // until the bound or the window's next paint.
+        qint64 ms = std::max<qint64>(1, qint64(queued) * LineSettings::BITS_PER_BYTE * 1000 / m_line.rate());
         ms = std::min({ms, MsLeft(deadline), std::max<qint64>(1, WAIT_SLICE_MS - m_sincePump.elapsed())});
         ::poll(nullptr, 0, static_cast<int>(ms));
         pumpIfDue();

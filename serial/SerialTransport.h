@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/DeviceOutcome.h"
+#include "serial/LineSettings.h"
 #include "serial/PortLock.h"
 #include <QElapsedTimer>
 #include <QString>
@@ -23,7 +24,8 @@ class QDeadlineTimer;
 // cause (a refused open) rather than its echoes (no port is open). The
 // integer results below are what callers test; failure() says why.
 //
-// It owns the port's lock (PortLock).
+// It owns the port's lock (PortLock) and the line settings the next open
+// applies (LineSettings).
 class SerialTransport {
 public:
     // The three states of m_hCom.
@@ -52,10 +54,9 @@ public:
 
     // Opens and configures the port named portName (at most 15 characters;
     // "ttyACM0" opens /dev/ttyACM0, a name holding '/' is a path) for
-    // exclusive use with the settings g_pszCommDef names: that rate, 8 data
-    // bits, no parity, 2 stop bits, no flow control, DTR and RTS asserted
-    // where the device has modem lines; then discards queued input, then
-    // queued output.
+    // exclusive use with lineSettings(): its rate and framing (8N2), no flow
+    // control, DTR and RTS asserted where the device has modem lines; then
+    // discards queued input, then queued output.
     //
     // Exclusive: a port that another process holds open (seen through
     // /proc, even when this process is root), whose lock file another
@@ -107,13 +108,15 @@ public:
     int writeTimeoutMs() const { return m_writeTimeoutMs; }
 
     Handle m_hCom = Handle::None;
-    const char* g_pszCommDef;         // settings string for the next open (see BaudTable)
     unsigned char g_rxRing[RING_SIZE] = {};
     int g_rxHead = 0;                 // slot of the next received byte, 0..10240
     int g_rxIdleCount = 0;            // pump reads in a row without data
 
-    // The rate g_pszCommDef names (460800 when it names none).
-    int baudRate() const;
+    // The settings the next OpenComPort applies; choosing them does not
+    // touch a port already open.
+    LineSettings& lineSettings() { return m_line; }
+    const LineSettings& lineSettings() const { return m_line; }
+
     // The rate the open device is set to, read back from it; 0 when no port
     // is open.
     int deviceBaudRate() const;
@@ -130,6 +133,7 @@ private:
     int read(char* buffer, int count, int idleMs, bool boundIsFailure);
     Wait waitFor(short events, const QDeadlineTimer& deadline, const QDeadlineTimer* idle = nullptr);
     bool drain(const QDeadlineTimer& deadline);
+    bool configure();
     int refuseOpen(DeviceOutcome why);
     int fail(const DeviceOutcome& why);
     int failErrno(DeviceOutcome::Step step, int error);
@@ -140,6 +144,7 @@ private:
     Clock& m_clock;
     int m_fd = -1;
     PortLock m_lock;
+    LineSettings m_line;
     QString m_device;                 // the port name, as failure lines show it
     int m_readTimeoutMs = DEFAULT_READ_TIMEOUT_MS;
     int m_pumpIdleMs = DEFAULT_PUMP_IDLE_MS;

@@ -1,8 +1,10 @@
 // The serial link's pure logic: status-report parsing and rendering, the baud
-// table and the rule that picks the controller's serial port.
+// table and the line settings, and the rule that picks the controller's
+// serial port.
 #include "serial/SerialPortRule.h"
 #include "operations/StatusReportParser.h"
 #include "serial/BaudTable.h"
+#include "serial/LineSettings.h"
 #include "serial/SerialTransport.h"
 #include "simulator/ManualClock.h"
 #include <QtTest>
@@ -74,16 +76,37 @@ private slots:
         }
     }
 
-    void unknownBaudEntryKeepsTheDefault_data()
+    void lineSettingsNameARowOfTheBaudTable_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::newRow("not in the list") << "57600";
-        QTest::newRow("blank before") << " 9600";
+        // What choose() is given (null: nullptr) and the rate that follows.
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<int>("rate");
+        for (int i = 0; i < BaudTable::COUNT; ++i) {
+            const QByteArray entry = BaudTable::entry(i);
+            QTest::newRow(entry) << QByteArray(BaudTable::settingsFor(QString::fromLatin1(entry))) << entry.toInt();
+        }
+        QTest::newRow("entry not in the list") << QByteArray(BaudTable::settingsFor("57600")) << 460800;
+        QTest::newRow("entry with a blank before") << QByteArray(BaudTable::settingsFor(" 9600")) << 460800;
+        QTest::newRow("string not in the table") << QByteArray("baud=57600 parity=N data=8 stop=2") << 460800;
+        QTest::newRow("nullptr") << QByteArray() << 460800;
     }
-    void unknownBaudEntryKeepsTheDefault()
+    void lineSettingsNameARowOfTheBaudTable()
     {
-        QFETCH(QString, entry);
-        QCOMPARE(QString::fromLatin1(BaudTable::settingsFor(entry)), QStringLiteral("baud=460800 parity=N data=8 stop=2"));
+        QFETCH(QByteArray, chosen);
+        QFETCH(int, rate);
+        LineSettings line;
+        line.choose(BaudTable::settingsFor("38400"));  // a choice the next one replaces
+        // The caller's text may change or go after the choice.
+        QByteArray copy(chosen.constData(), chosen.size());
+        line.choose(chosen.isNull() ? nullptr : copy.constData());
+        copy.fill('x');
+        QCOMPARE(line.rate(), rate);
+        // The string names that rate and the framing the transport applies.
+        QCOMPARE(QString::fromLatin1(line.settings()), QStringLiteral("baud=%1 parity=%2 data=%3 stop=%4")
+                                                           .arg(rate)
+                                                           .arg(QChar(LineSettings::PARITY))
+                                                           .arg(LineSettings::DATA_BITS)
+                                                           .arg(LineSettings::STOP_BITS));
     }
 
     void ruleFindsControllerPort_data()

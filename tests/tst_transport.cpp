@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(t.OpenComPort(sim.portName()), 0);
         QCOMPARE(other.OpenComPort(sim.portName()), -1);  // held open by t
         // The choice does not touch a port already open.
-        t.g_pszCommDef = BaudTable::settingsFor(entry);
+        t.lineSettings().choose(BaudTable::settingsFor(entry));
         QCOMPARE(t.deviceBaudRate(), 460800);
         t.CloseComPort();
         QCOMPARE(t.OpenComPort(sim.portName()), 0);
