@@ -25,11 +25,11 @@ void ModeCommand::listenFor(SerialTransport& transport, StatusReportParser& pars
         if (left <= 0)
             break;
         transport.setReadTimeoutMs(static_cast<int>(std::min<std::int64_t>(readBound, left)));
-        const int head = transport.g_rxHead;
+        const int head = transport.ring().head();
         transport.PumpComReceive();
-        parser.ParseStatusReports(transport, report);
+        parser.ParseStatusReports(transport.ring(), report);
         // A read that brought nothing: quiet, or the port failed.
-        if (transport.g_rxHead == head || !transport.failure().ok())
+        if (transport.ring().head() == head || !transport.failure().ok())
             break;
         if (listen.stop && listen.stop())
             break;
@@ -55,7 +55,7 @@ ModeCommand::Result ModeCommand::exchange(SerialTransport& transport, StatusRepo
         if (result.sent && readsAnswer) {
             if (listen.forMs <= 0) {
                 transport.PumpComReceive();
-                parser.ParseStatusReports(transport, report);
+                parser.ParseStatusReports(transport.ring(), report);
             } else {
                 listenFor(transport, parser, clock, report, listen);
             }

@@ -322,11 +322,7 @@ int SerialTransport::PumpComReceive()
     const int n = read(buf, PUMP_READ_SIZE, m_pumpIdleMs, false);
     if (n >= 1) {
         g_rxIdleCount = 0;
-        g_rxHead = ((g_rxHead % RING_SIZE) + RING_SIZE) % RING_SIZE;  // a head set from outside stays in the ring
-        for (int i = 0; i < n; ++i) {
-            g_rxRing[g_rxHead] = static_cast<unsigned char>(buf[i]);
-            g_rxHead = (g_rxHead + 1) % RING_SIZE;
-        }
+        m_ring.append(buf, n);
     } else {
         ++g_rxIdleCount;
         if (g_rxIdleCount > 20)

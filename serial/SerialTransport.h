@@ -2,6 +2,7 @@
 #include "platform/DeviceOutcome.h"
 #include "serial/LineSettings.h"
 #include "serial/PortLock.h"
+#include "serial/ReceiveRing.h"
 #include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
@@ -24,15 +25,13 @@ class QDeadlineTimer;
 // cause (a refused open) rather than its echoes (no port is open). The
 // integer results below are what callers test; failure() says why.
 //
-// It owns the port's lock (PortLock) and the line settings the next open
-// applies (LineSettings).
+// It owns the port's lock (PortLock), the line settings the next open
+// applies (LineSettings) and the ring the receive pump fills (ReceiveRing).
 class SerialTransport {
 public:
     // The three states of m_hCom.
     enum class Handle { None, Invalid, Open };
 
-    // Ring of received bytes: one more slot than 10240.
-    static constexpr int RING_SIZE = 10241;
     // Bytes one pump read asks for.
     static constexpr int PUMP_READ_SIZE = 1024;
     // Longest port name OpenComPort accepts.
@@ -85,7 +84,7 @@ public:
     // WriteComPort of the low 8 bits of value.
     int WriteComByte(std::uint32_t value);
     // One read of up to 1024 bytes (ending early after pumpIdleMs() without a
-    // new byte) appended to the ring at g_rxHead. Returns 1..1014 the bytes
+    // new byte) appended to ring(). Returns 1..1014 the bytes
     // appended; -2 for 1015..1024 bytes; 0 nothing arrived (-1 the read
     // failed) while at most 20 reads in a row brought nothing; 1 from the
     // 21st such read on. A read that brings data resets the idle count.
@@ -108,14 +107,14 @@ public:
     int writeTimeoutMs() const { return m_writeTimeoutMs; }
 
     Handle m_hCom = Handle::None;
-    unsigned char g_rxRing[RING_SIZE] = {};
-    int g_rxHead = 0;                 // slot of the next received byte, 0..10240
     int g_rxIdleCount = 0;            // pump reads in a row without data
 
     // The settings the next OpenComPort applies; choosing them does not
     // touch a port already open.
     LineSettings& lineSettings() { return m_line; }
     const LineSettings& lineSettings() const { return m_line; }
+    // The bytes PumpComReceive has taken, for the status-report parser.
+    const ReceiveRing& ring() const { return m_ring; }
 
     // The rate the open device is set to, read back from it; 0 when no port
     // is open.
@@ -145,6 +144,7 @@ private:
     int m_fd = -1;
     PortLock m_lock;
     LineSettings m_line;
+    ReceiveRing m_ring;
     QString m_device;                 // the port name, as failure lines show it
     int m_readTimeoutMs = DEFAULT_READ_TIMEOUT_MS;
     int m_pumpIdleMs = DEFAULT_PUMP_IDLE_MS;
