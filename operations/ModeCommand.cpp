@@ -6,10 +6,10 @@
 
 namespace {
 const ModeCommand COMMANDS[ModeCommand::COUNT] = {
-    {"nndd", true, false, "Please switch to COM mode!", {"  d  ", "9dsdada", "adsdada", "adsdada"}},
-    {"nn", true, true, "Please switch to COM mode!", {"9dsdada", "  n  ", "adsdada", "adsdada"}},
-    {"nnzz", false, true, "Please switch to COM mode!", {"adsdada", "9dsdada", "  z  ", "adsdada"}},
-    {"$", false, true, "Please switch to CDC mode!", {"adsdada", "9dsdada", "adsdada", "  $  "}},
+    {"nndd", true, "Please switch to COM mode!"},
+    {"nn", true, "Please switch to COM mode!"},
+    {"nnzz", false, "Please switch to COM mode!"},
+    {"$", false, "Please switch to CDC mode!"},
 };
 } // namespace
 
