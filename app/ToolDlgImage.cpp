@@ -159,9 +159,9 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     // The whole image is read and checked before the port opens, so a file
     // that cannot be sent whole is refused with nothing sent.
     ImageTransfer transfer(*d.m_transport, k.kind);
-    const ImageTransfer::Outcome loaded = transfer.load(path);
-    if (loaded != ImageTransfer::Outcome::Success) {
-        if (loaded == ImageTransfer::Outcome::CannotOpenFile) {
+    const DownloadOutcome loaded = transfer.load(path);
+    if (loaded != DownloadOutcome::Success) {
+        if (loaded == DownloadOutcome::CannotOpenFile) {
             d.Log(CannotOpenLine(path, transfer.fileError()));
             d.UpdateData(false);
         }
@@ -173,24 +173,24 @@ bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgre
     // From here on only a success of this download may show green.
     d.SetLight(led, LED_RED);
     bar->setValue(0);
-    ImageTransfer::Outcome outcome;
+    DownloadOutcome outcome;
     {
         DownloadInput input(*d.m_platform.clock);
         outcome = transfer.send(
             d.m_strComPort, [bar](int sent) { bar->setValue(sent); }, [&input] { return input.stopAsked(); });
     }
     // The cause goes in front of the log before the message is shown.
-    if (outcome != ImageTransfer::Outcome::Success)
+    if (outcome != DownloadOutcome::Success)
         d.ShowSerialFailure();
-    if (outcome == ImageTransfer::Outcome::CannotOpenFile) {  // gone or changed since it was checked
+    if (outcome == DownloadOutcome::CannotOpenFile) {  // gone or changed since it was checked
         d.Log(CannotOpenLine(path, transfer.fileError()));
         d.UpdateData(false);
     }
 
     switch (outcome) {
-    case ImageTransfer::Outcome::Success:
+    case DownloadOutcome::Success:
         break;
-    case ImageTransfer::Outcome::Cancelled:
+    case DownloadOutcome::Cancelled:
         // The user stopped it: said in the log, with no box to close.
         d.Log(transfer.message(outcome) + QStringLiteral("\r\n"));
         d.UpdateData(false);

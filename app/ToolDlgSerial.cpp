@@ -42,14 +42,31 @@ void CToolDlg::OnSelchangeBaud()
     Log(QStringLiteral("Com is: ") + m_strComPort + QStringLiteral("\r\n\r\n") + QStringLiteral("Baud is: ") + entry +
         QStringLiteral("bps") + QStringLiteral("\r\n\r\n"));
     UpdateData(false);
-    m_transport->g_pszCommDef = BaudTable::settingsFor(entry);
+    m_transport->lineSettings().choose(BaudTable::settingsFor(entry));
     SetLight(m_ledCom, LED_GREEN);
 }
 
 namespace {
+// How the window shows each mode command, in ModeCommand::Id order.
+struct ModeFace {
+    // The controls are reloaded once at the end; otherwise ("d") with each
+    // line the command logs.
+    bool reloadsControls;
+    // What each of the four swatches gets: the mark text for the command's
+    // own swatch, an invisible blanking text for the others.
+    const char* swatchText[ModeCommand::COUNT];
+};
+const ModeFace FACES[ModeCommand::COUNT] = {
+    {false, {"  d  ", "9dsdada", "adsdada", "adsdada"}},
+    {true, {"9dsdada", "  n  ", "adsdada", "adsdada"}},
+    {true, {"adsdada", "9dsdada", "  z  ", "adsdada"}},
+    {true, {"adsdada", "9dsdada", "adsdada", "  $  "}},
+};
+
 void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
 {
     const ModeCommand& cmd = ModeCommand::get(id);
+    const ModeFace& face = FACES[id];
     if (dlg.g_bComMode == 0) {
         dlg.MessageBox(QString::fromLatin1(cmd.notInComMode));
         return;
@@ -64,21 +81,21 @@ void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
     // "d" refreshes with each line it logs, the others once at the end.
     if (!result.failure.ok()) {
         dlg.Log(result.failure.line() + QStringLiteral("\r\n"));
-        if (!cmd.reloadsControls)
+        if (!face.reloadsControls)
             dlg.UpdateData(false);
     }
-    if (cmd.reloadsControls)
+    if (face.reloadsControls)
         dlg.UpdateData(false);
     // A command that did not reach the controller marks nothing.
     if (!result.sent)
         return;
     // The swatches keep what is drawn into them, so the mark survives the
     // next redraw of the window.
-    const QColor face = dlg.palette().color(QPalette::Button);
-    dlg.m_swatch[id]->draw(QString::fromLatin1(cmd.swatchText[id]), QColor(0, 255, 0), Qt::black);
+    const QColor button = dlg.palette().color(QPalette::Button);
+    dlg.m_swatch[id]->draw(QString::fromLatin1(face.swatchText[id]), QColor(0, 255, 0), Qt::black);
     for (int i = 0; i < ModeCommand::COUNT; ++i)
         if (i != id)
-            dlg.m_swatch[i]->draw(QString::fromLatin1(cmd.swatchText[i]), face, face);
+            dlg.m_swatch[i]->draw(QString::fromLatin1(face.swatchText[i]), button, button);
 }
 } // namespace
 

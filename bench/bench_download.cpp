@@ -65,11 +65,11 @@ double RunTransport(Peer& peer, const std::vector<QByteArray>& lines)
     ImageDownload download(transport, ImageDownload::FlashRules());
     Mark(BEGIN_MARK);
     const auto t0 = SteadyClock::now();
-    const ImageDownload::Outcome outcome = download.Run(lines);
+    const DownloadOutcome outcome = download.Run(lines);
     const auto t1 = SteadyClock::now();
     Mark(END_MARK);
     transport.CloseComPort();
-    if (outcome != ImageDownload::Outcome::Success && outcome != ImageDownload::Outcome::TooFewLines) {
+    if (outcome != DownloadOutcome::Success && outcome != DownloadOutcome::TooFewLines) {
         std::fprintf(stderr, "download failed: %s %s\n", qPrintable(download.text()),
                      qPrintable(transport.failure().line()));
         return -1;

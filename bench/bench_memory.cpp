@@ -102,13 +102,13 @@ int main(int argc, char** argv)
     before = Status("VmRSS");
     QElapsedTimer took;
     took.start();
-    const bool loaded = transfer.load(path) == ImageTransfer::Outcome::Success;
-    const ImageTransfer::Outcome sent = loaded ? transfer.send(QString::fromStdString(peer.slave()))
-                                               : ImageTransfer::Outcome::CannotOpenFile;
+    const bool loaded = transfer.load(path) == DownloadOutcome::Success;
+    const DownloadOutcome sent =
+        loaded ? transfer.send(QString::fromStdString(peer.slave())) : DownloadOutcome::CannotOpenFile;
     transfer.close();
     const qint64 peak = Status("VmHWM");
     Report("download of it:", before, peak, size + ALLOWANCE);
     std::printf("  (%d records in %.1f s: %s)\n", transfer.total(), took.elapsed() / 1000.0,
                 qPrintable(transfer.message(sent)));
-    return sent == ImageTransfer::Outcome::Success ? 0 : 1;
+    return sent == DownloadOutcome::Success ? 0 : 1;
 }

@@ -19,7 +19,7 @@ CommandSession::CommandSession(const Invocation& inv, const Platform& platform, 
     m_strVid = vid;
     m_strPid = pid;
     if (!inv.baud.isEmpty())
-        m_transport.g_pszCommDef = BaudTable::settingsFor(inv.baud);
+        m_transport.lineSettings().choose(BaudTable::settingsFor(inv.baud));
 }
 
 CommandSession::~CommandSession() = default;

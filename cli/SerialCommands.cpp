@@ -25,10 +25,10 @@ int CommandSession::download(ImageFile::Kind kind)
     if (!ImageFile::NameFits(kind, path))
         return m_out.result(EXIT_USAGE, ImageTransfer::WrongNameMessage(kind), path);
     ImageTransfer transfer(m_transport, kind);
-    const ImageTransfer::Outcome loaded = transfer.load(path);
-    if (loaded != ImageTransfer::Outcome::Success)
+    const DownloadOutcome loaded = transfer.load(path);
+    if (loaded != DownloadOutcome::Success)
         return m_out.result(EXIT_USAGE, transfer.message(loaded),
-                            loaded == ImageTransfer::Outcome::CannotOpenFile
+                            loaded == DownloadOutcome::CannotOpenFile
                                 ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
                                 : transfer.text());
     Controllers::ComPort port;
@@ -42,7 +42,7 @@ int CommandSession::download(ImageFile::Kind kind)
                                 {QStringLiteral("port"), port.port}});
     QElapsedTimer took;
     took.start();
-    const ImageTransfer::Outcome outcome =
+    const DownloadOutcome outcome =
         transfer.send(port.port, [&](int done) { m_out.progress(done, total); }, StopAsked);
     // The port is free again before anyone hears how it went.
     transfer.close();
@@ -53,21 +53,21 @@ int CommandSession::download(ImageFile::Kind kind)
     const QString message = transfer.message(outcome);
 
     switch (outcome) {
-    case ImageTransfer::Outcome::Success:
+    case DownloadOutcome::Success:
         break;
-    case ImageTransfer::Outcome::Cancelled:
+    case DownloadOutcome::Cancelled:
         m_out.log(message);
         return stopped(message);
-    case ImageTransfer::Outcome::CannotOpenFile:
-    case ImageTransfer::Outcome::LineTooLong:
+    case DownloadOutcome::CannotOpenFile:
+    case DownloadOutcome::LineTooLong:
         // The file changed or went after it was checked.
         return m_out.result(EXIT_USAGE, message,
-                            outcome == ImageTransfer::Outcome::CannotOpenFile
+                            outcome == DownloadOutcome::CannotOpenFile
                                 ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
                                 : transfer.text(),
                             {{QStringLiteral("accepted"), transfer.accepted()}});
-    case ImageTransfer::Outcome::TooFewLines:
-    case ImageTransfer::Outcome::WrongAnswer:
+    case DownloadOutcome::TooFewLines:
+    case DownloadOutcome::WrongAnswer:
         return m_out.result(EXIT_REFUSED, message, transfer.text(), {{QStringLiteral("accepted"), transfer.accepted()}});
     default: {
         const int status = failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);

@@ -14,9 +14,8 @@ QByteArray ImageDownload::Record(const QByteArray& line)
     return record;
 }
 
-ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
-                                          const std::function<void(int)>& progress,
-                                          const std::function<bool()>& cancelled)
+DownloadOutcome ImageDownload::Run(const std::vector<QByteArray>& lines, const std::function<void(int)>& progress,
+                                   const std::function<bool()>& cancelled)
 {
     std::size_t i = 0;
     return Run(
@@ -29,8 +28,8 @@ ImageDownload::Outcome ImageDownload::Run(const std::vector<QByteArray>& lines,
         progress, cancelled);
 }
 
-ImageDownload::Outcome ImageDownload::Run(const LineSource& next, const std::function<void(int)>& progress,
-                                          const std::function<bool()>& cancelled)
+DownloadOutcome ImageDownload::Run(const LineSource& next, const std::function<void(int)>& progress,
+                                   const std::function<bool()>& cancelled)
 {
     m_accepted = 0;
     m_text.clear();
@@ -41,17 +40,17 @@ ImageDownload::Outcome ImageDownload::Run(const LineSource& next, const std::fun
             break;  // a stop asked with the last answer has nothing left to stop
         if (cancelled && cancelled()) {
             m_text = QStringLiteral("Stopped before record %1.").arg(number);
-            return Outcome::Cancelled;
+            return DownloadOutcome::Cancelled;
         }
         if (got != ImageLines::Next::Line) {
             m_text = QStringLiteral("Line %1 of the image could no longer be read.").arg(number);
-            return Outcome::SourceFailed;
+            return got == ImageLines::Next::TooLong ? DownloadOutcome::LineTooLong : DownloadOutcome::CannotOpenFile;
         }
         record = Record(line);
         m_answer.fill('\0', ANSWER_SIZE);
         if (m_transport.WriteComPort(record.constData(), ImageFile::RECORD_SIZE) != ImageFile::RECORD_SIZE) {
             m_text = QStringLiteral("Record %1 could not be sent.").arg(number);
-            return Outcome::PortFailed;
+            return DownloadOutcome::PortFailed;
         }
         if (progress)
             progress(number);
@@ -60,21 +59,21 @@ ImageDownload::Outcome ImageDownload::Run(const LineSource& next, const std::fun
             // A short answer is no answer: what follows would be out of step.
             if (m_transport.lastReadTimedOut()) {
                 m_text = QStringLiteral("No answer to record %1.").arg(number);
-                return Outcome::NoAnswer;
+                return DownloadOutcome::NoAnswer;
             }
             m_text = QStringLiteral("The answer to record %1 could not be read.").arg(number);
-            return Outcome::PortFailed;
+            return DownloadOutcome::PortFailed;
         }
         if (m_answer[0] != ANSWER_OK && number - 1 != m_rules.untestedIndex) {
             m_text = QStringLiteral("Record %1 was refused.").arg(number);
-            return Outcome::WrongAnswer;
+            return DownloadOutcome::WrongAnswer;
         }
         ++m_accepted;
     }
     if (m_accepted < m_rules.leastCount) {
         m_text = QStringLiteral("%1 records, at least %2 needed.").arg(m_accepted).arg(m_rules.leastCount);
-        return Outcome::TooFewLines;
+        return DownloadOutcome::TooFewLines;
     }
     m_text = QStringLiteral("%1 records accepted.").arg(m_accepted);
-    return Outcome::Success;
+    return DownloadOutcome::Success;
 }

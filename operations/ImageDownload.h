@@ -1,4 +1,5 @@
 #pragma once
+#include "operations/DownloadOutcome.h"
 #include "operations/ImageLines.h"
 #include <QByteArray>
 #include <QString>
@@ -26,17 +27,6 @@ public:
     static Rules EepromRules() { return {8, -1}; }
     static Rules FlashRules() { return {227, 128}; }
 
-    enum class Outcome {
-        Success,      // every record sent and accepted, count at least leastCount
-        WrongAnswer,  // an answer's first byte was not 'P'
-        NoAnswer,     // the full answer did not come within the transport's read bound
-        PortFailed,   // writing or reading failed (port not open, a controller that
-                      // takes no data, device gone): the transport's failure() says why
-        TooFewLines,  // all records accepted but fewer than leastCount
-        Cancelled,    // stopped between two records: acceptedCount() went out and were accepted
-        SourceFailed, // the image could not be read on (changed or unreadable since it was checked)
-    };
-
     // Gives the next line to send into line: Line, or End when there is no
     // more; TooLong or Failed when the image cannot be read on.
     using LineSource = std::function<ImageLines::Next(QByteArray& line)>;
@@ -48,13 +38,18 @@ public:
     // progress(n) is called after the n-th record has been written, n counting
     // from 1. cancelled() is asked before each record is written, never while
     // one is in flight nor once the last has been answered: true stops the
-    // download there with Cancelled. Returns
-    // the outcome; text() describes it.
-    Outcome Run(const LineSource& next, const std::function<void(int)>& progress = {},
-                const std::function<bool()>& cancelled = {});
+    // download there with Cancelled.
+    //
+    // Returns Success (at least leastCount records, all accepted),
+    // TooFewLines, WrongAnswer, NoAnswer, PortFailed, Cancelled
+    // (acceptedCount() went out and were accepted), or, when next cannot give
+    // the next line, LineTooLong (TooLong: it is line acceptedCount() + 1) or
+    // CannotOpenFile (Failed). text() describes it.
+    DownloadOutcome Run(const LineSource& next, const std::function<void(int)>& progress = {},
+                        const std::function<bool()>& cancelled = {});
     // The same for lines held in memory.
-    Outcome Run(const std::vector<QByteArray>& lines, const std::function<void(int)>& progress = {},
-                const std::function<bool()>& cancelled = {});
+    DownloadOutcome Run(const std::vector<QByteArray>& lines, const std::function<void(int)>& progress = {},
+                        const std::function<bool()>& cancelled = {});
 
     // The record for one line: its bytes, then NULs up to RECORD_SIZE. A
     // longer line is not expected (ImageFile refuses it) and is cut.

@@ -7,7 +7,7 @@ ImageTransfer::ImageTransfer(SerialTransport& transport, ImageFile::Kind kind)
 {
 }
 
-ImageTransfer::Outcome ImageTransfer::load(const QString& path)
+DownloadOutcome ImageTransfer::load(const QString& path)
 {
     m_text.clear();
     m_path = path;
@@ -16,19 +16,19 @@ ImageTransfer::Outcome ImageTransfer::load(const QString& path)
     switch (m_image.Load(path)) {
     case ImageFile::Status::CannotOpen:
         m_fileError = m_image.errorText();
-        return Outcome::CannotOpenFile;
+        return DownloadOutcome::CannotOpenFile;
     case ImageFile::Status::LineTooLong:
         m_badLine = m_image.badLine();
         m_text = QStringLiteral("Line %1 holds more than %2 characters.").arg(badLine()).arg(ImageFile::MAX_LINE_CHARS);
-        return Outcome::LineTooLong;
+        return DownloadOutcome::LineTooLong;
     case ImageFile::Status::Ok:
         break;
     }
-    return Outcome::Success;
+    return DownloadOutcome::Success;
 }
 
-ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::function<void(int)>& progress,
-                                           const std::function<bool()>& cancelled)
+DownloadOutcome ImageTransfer::send(const QString& portName, const std::function<void(int)>& progress,
+                                    const std::function<bool()>& cancelled)
 {
     m_accepted = 0;
     // The file was checked by load(); it is read again record by record, so
@@ -36,43 +36,25 @@ ImageTransfer::Outcome ImageTransfer::send(const QString& portName, const std::f
     ImageFile::Reader reader;
     if (!reader.open(m_path)) {
         m_fileError = reader.errorText();
-        return Outcome::CannotOpenFile;
+        return DownloadOutcome::CannotOpenFile;
     }
     // A port that did not open gets nothing; the download fails as a first
     // record without an answer would.
     if (m_transport.OpenComPort(portName) != 0) {
         m_text = QStringLiteral("The port did not open.");
-        return Outcome::PortFailed;
+        return DownloadOutcome::PortFailed;
     }
     ImageDownload download(m_transport, m_rules);
-    ImageLines::Next lastRead = ImageLines::Next::End;
-    const ImageDownload::Outcome outcome = download.Run(
-        [&reader, &lastRead](QByteArray& line) { return lastRead = reader.next(line); }, progress, cancelled);
+    const DownloadOutcome outcome =
+        download.Run([&reader](QByteArray& line) { return reader.next(line); }, progress, cancelled);
     m_accepted = download.acceptedCount();
     m_text = download.text();
-    switch (outcome) {
-    case ImageDownload::Outcome::Success:
-        return Outcome::Success;
-    case ImageDownload::Outcome::WrongAnswer:
-        return Outcome::WrongAnswer;
-    case ImageDownload::Outcome::NoAnswer:
-        return Outcome::NoAnswer;
-    case ImageDownload::Outcome::PortFailed:
-        return Outcome::PortFailed;
-    case ImageDownload::Outcome::TooFewLines:
-        return Outcome::TooFewLines;
-    case ImageDownload::Outcome::Cancelled:
-        return Outcome::Cancelled;
-    case ImageDownload::Outcome::SourceFailed:
-        // The file changed or went since it was checked: never a success.
-        if (lastRead == ImageLines::Next::TooLong) {
-            m_badLine = m_accepted + 1;
-            return Outcome::LineTooLong;
-        }
+    // The file changed or went since it was checked: never a success.
+    if (outcome == DownloadOutcome::LineTooLong)
+        m_badLine = m_accepted + 1;
+    if (outcome == DownloadOutcome::CannotOpenFile)
         m_fileError = reader.errorText().isEmpty() ? QStringLiteral("could no longer be read") : reader.errorText();
-        return Outcome::CannotOpenFile;
-    }
-    return Outcome::PortFailed;
+    return outcome;
 }
 
 void ImageTransfer::close() { m_transport.CloseComPort(); }
@@ -85,23 +67,23 @@ QString ImageTransfer::WrongNameMessage(ImageFile::Kind kind)
                                           : QStringLiteral("Please choose .eep.mvx eeprom file!");
 }
 
-QString ImageTransfer::message(Outcome outcome) const
+QString ImageTransfer::message(DownloadOutcome outcome) const
 {
     switch (outcome) {
-    case Outcome::Success:
+    case DownloadOutcome::Success:
         return QStringLiteral("DownLoad Successful!");
-    case Outcome::CannotOpenFile:
+    case DownloadOutcome::CannotOpenFile:
         return m_kind == ImageFile::Kind::Flash ? QStringLiteral("Can't open the .mvx file!")
                                                 : QStringLiteral("Can't open the .eep.mvx file!");
-    case Outcome::LineTooLong:
+    case DownloadOutcome::LineTooLong:
         return QStringLiteral("Line %1 of the file is too long for one record!").arg(badLine());
-    case Outcome::PortFailed:
-    case Outcome::NoAnswer:
-    case Outcome::WrongAnswer:
+    case DownloadOutcome::PortFailed:
+    case DownloadOutcome::NoAnswer:
+    case DownloadOutcome::WrongAnswer:
         return QStringLiteral("Download Failed: Return Error");
-    case Outcome::TooFewLines:
+    case DownloadOutcome::TooFewLines:
         return QStringLiteral("Download Failed: Lines Number Of The File Is Error");
-    case Outcome::Cancelled:
+    case DownloadOutcome::Cancelled:
         return QStringLiteral("Download cancelled at record %1 of %2").arg(m_accepted).arg(total());
     }
     return {};

@@ -1,4 +1,5 @@
 #pragma once
+#include "operations/DownloadOutcome.h"
 #include "operations/ImageDownload.h"
 #include "operations/ImageFile.h"
 #include "platform/DeviceOutcome.h"
@@ -16,29 +17,22 @@ class SerialTransport;
 // Shows nothing itself. Window's thread, or the command line's main thread.
 class ImageTransfer {
 public:
-    enum class Outcome {
-        Success,         // every record accepted, and enough of them
-        CannotOpenFile,  // the image cannot be read (fileError() says why); at send(), not read on
-        LineTooLong,     // line badLine() does not fit one record (at send(): the file changed)
-        PortFailed,      // the port did not open, or writing or reading failed: failure() says why
-        NoAnswer,        // a record got no full answer within the bound: failure() says so
-        WrongAnswer,     // an answer's first byte was not 'P'
-        TooFewLines,     // every record accepted, but fewer than the kind needs
-        Cancelled,       // stopped between two records: accepted() records went out and were accepted
-    };
-
     ImageTransfer(SerialTransport& transport, ImageFile::Kind kind);
 
     // Reads and checks the image at path, without keeping it. Success
-    // (total() records to send), CannotOpenFile or LineTooLong.
-    Outcome load(const QString& path);
+    // (total() records to send), CannotOpenFile (fileError() says why) or
+    // LineTooLong (badLine()).
+    DownloadOutcome load(const QString& path);
 
     // Opens the image again, opens portName with the transport's settings and
     // sends the records read one at a time; progress(n) after the n-th record
     // was written; cancelled() is asked before each record. The port stays
     // open (or, when it did not open, its failed state stays) until close().
-    Outcome send(const QString& portName, const std::function<void(int)>& progress = {},
-                 const std::function<bool()>& cancelled = {});
+    // Any outcome but Success; with PortFailed and NoAnswer, failure() says
+    // why; CannotOpenFile and LineTooLong mean the file went or changed after
+    // load() (fileError(), badLine()).
+    DownloadOutcome send(const QString& portName, const std::function<void(int)>& progress = {},
+                         const std::function<bool()>& cancelled = {});
     // Closes the port.
     void close();
 
@@ -59,7 +53,7 @@ public:
 
     // What the user is told of an outcome, word for word as the window's
     // message boxes say it.
-    QString message(Outcome outcome) const;
+    QString message(DownloadOutcome outcome) const;
     // The message for a file whose name does not fit the kind.
     static QString WrongNameMessage(ImageFile::Kind kind);
 

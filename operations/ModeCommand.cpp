@@ -6,10 +6,10 @@
 
 namespace {
 const ModeCommand COMMANDS[ModeCommand::COUNT] = {
-    {"nndd", true, false, "Please switch to COM mode!", {"  d  ", "9dsdada", "adsdada", "adsdada"}},
-    {"nn", true, true, "Please switch to COM mode!", {"9dsdada", "  n  ", "adsdada", "adsdada"}},
-    {"nnzz", false, true, "Please switch to COM mode!", {"adsdada", "9dsdada", "  z  ", "adsdada"}},
-    {"$", false, true, "Please switch to CDC mode!", {"adsdada", "9dsdada", "adsdada", "  $  "}},
+    {"nndd", true, "Please switch to COM mode!"},
+    {"nn", true, "Please switch to COM mode!"},
+    {"nnzz", false, "Please switch to COM mode!"},
+    {"$", false, "Please switch to CDC mode!"},
 };
 } // namespace
 
@@ -25,11 +25,11 @@ void ModeCommand::listenFor(SerialTransport& transport, StatusReportParser& pars
         if (left <= 0)
             break;
         transport.setReadTimeoutMs(static_cast<int>(std::min<std::int64_t>(readBound, left)));
-        const int head = transport.g_rxHead;
+        const int head = transport.ring().head();
         transport.PumpComReceive();
-        parser.ParseStatusReports(transport, report);
+        parser.ParseStatusReports(transport.ring(), report);
         // A read that brought nothing: quiet, or the port failed.
-        if (transport.g_rxHead == head || !transport.failure().ok())
+        if (transport.ring().head() == head || !transport.failure().ok())
             break;
         if (listen.stop && listen.stop())
             break;
@@ -55,7 +55,7 @@ ModeCommand::Result ModeCommand::exchange(SerialTransport& transport, StatusRepo
         if (result.sent && readsAnswer) {
             if (listen.forMs <= 0) {
                 transport.PumpComReceive();
-                parser.ParseStatusReports(transport, report);
+                parser.ParseStatusReports(transport.ring(), report);
             } else {
                 listenFor(transport, parser, clock, report, listen);
             }

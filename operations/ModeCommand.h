@@ -7,9 +7,8 @@ class Clock;
 class SerialTransport;
 class StatusReportParser;
 
-// The four serial mode commands "d", "n", "z" and "$": the bytes each sends,
-// whether the controller's answer is read, and what the four swatches under
-// the commands show afterwards.
+// The four serial mode commands "d", "n", "z" and "$": the bytes each sends
+// and whether the controller's answer is read.
 class ModeCommand {
 public:
     enum Id { D, N, Z, Dollar };
@@ -19,11 +18,7 @@ public:
 
     const char* bytes;           // sent one at a time, in order
     bool readsAnswer;            // pump once and parse the status reports
-    bool reloadsControls;        // the handler reloads the controls afterwards
     const char* notInComMode;    // the message when the controller is not in COM mode
-    // What each of the four swatches gets: the mark text for the command's
-    // own swatch, an invisible blanking text for the others.
-    const char* swatchText[COUNT];
 
     static const ModeCommand& get(Id id);
 

@@ -1,5 +1,5 @@
 #include "operations/StatusReportParser.h"
-#include "serial/SerialTransport.h"
+#include "serial/ReceiveRing.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -34,14 +34,13 @@ void StatusReportParser::reportLine(const std::function<void(const QString&)>& r
         report(RenderStatusReport(fields));
 }
 
-void StatusReportParser::ParseStatusReports(const SerialTransport& transport,
+void StatusReportParser::ParseStatusReports(const ReceiveRing& ring,
                                             const std::function<void(const QString&)>& report)
 {
-    constexpr int RING = SerialTransport::RING_SIZE;
-    // Indices set from outside are brought back into the ring.
-    auto wrap = [](int i) { return ((i % RING) + RING) % RING; };
-    g_rxTail = wrap(g_rxTail);
-    const int head = wrap(transport.g_rxHead);
+    constexpr int RING = ReceiveRing::SIZE;
+    // A tail set from outside is brought back into the ring.
+    g_rxTail = ((g_rxTail % RING) + RING) % RING;
+    const int head = ring.head();
     g_lineLen = std::clamp(g_lineLen, 0, LINE_CAP);
     m_field1 = 0;
     m_field6 = 0;
@@ -50,7 +49,7 @@ void StatusReportParser::ParseStatusReports(const SerialTransport& transport,
     if (unread < 0)
         unread += RING;
     for (int i = 0; i < unread; ++i) {
-        const unsigned char b = transport.g_rxRing[g_rxTail];
+        const unsigned char b = ring.at(g_rxTail);
         g_rxTail = (g_rxTail + 1) % RING;
         if (b == '\r') {
             g_lineBuf[g_lineLen] = '\0';

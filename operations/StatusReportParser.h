@@ -2,7 +2,7 @@
 #include <QString>
 #include <functional>
 
-class SerialTransport;
+class ReceiveRing;
 
 // Cuts the bytes the receive pump put into the transport's ring into lines
 // and renders each status report ("$" line) as one log line. Keeps its read
@@ -19,10 +19,10 @@ public:
 
     StatusReportParser();
 
-    // Consumes the ring's unread bytes (g_rxTail up to the transport's
-    // g_rxHead); calls report(text) once per "$" line with the rendered text
-    // (without a line end), in arrival order.
-    void ParseStatusReports(const SerialTransport& transport, const std::function<void(const QString&)>& report);
+    // Consumes the ring's unread bytes (g_rxTail up to ring.head()); calls
+    // report(text) once per "$" line with the rendered text (without a line
+    // end), in arrival order.
+    void ParseStatusReports(const ReceiveRing& ring, const std::function<void(const QString&)>& report);
 
     // Renders six report values: "$ ", then per value its sign, zeros up to
     // five digits and "%d ," of its magnitude, each value cut to its low 8

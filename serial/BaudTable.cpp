@@ -1,20 +1,15 @@
 #include "serial/BaudTable.h"
-#include <cstdlib>
 #include <cstring>
 
 namespace {
-struct Row {
-    const char* entry;
-    const char* settings;
-};
-constexpr Row ROWS[BaudTable::COUNT] = {
-    {"9600", "baud=9600 parity=N data=8 stop=2"},
-    {"38400", "baud=38400 parity=N data=8 stop=2"},
-    {"115200", "baud=115200 parity=N data=8 stop=2"},
-    {"128000", "baud=128000 parity=N data=8 stop=2"},
-    {"230400", "baud=230400 parity=N data=8 stop=2"},
-    {"256000", "baud=256000 parity=N data=8 stop=2"},
-    {"460800", "baud=460800 parity=N data=8 stop=2"},
+constexpr BaudTable::Row ROWS[BaudTable::COUNT] = {
+    {"9600", "baud=9600 parity=N data=8 stop=2", 9600},
+    {"38400", "baud=38400 parity=N data=8 stop=2", 38400},
+    {"115200", "baud=115200 parity=N data=8 stop=2", 115200},
+    {"128000", "baud=128000 parity=N data=8 stop=2", 128000},
+    {"230400", "baud=230400 parity=N data=8 stop=2", 230400},
+    {"256000", "baud=256000 parity=N data=8 stop=2", 256000},
+    {"460800", "baud=460800 parity=N data=8 stop=2", 460800},
 };
 } // namespace
 
@@ -33,12 +28,12 @@ const char* BaudTable::settingsFor(const QString& entryText)
 
 const char* BaudTable::defaultSettings() { return ROWS[DEFAULT_INDEX].settings; }
 
-int BaudTable::rateOf(const char* settings)
+const BaudTable::Row* BaudTable::find(const char* settings)
 {
     if (!settings)
-        return 0;
-    const char* p = std::strstr(settings, "baud=");
-    if (!p)
-        return 0;
-    return static_cast<int>(std::strtol(p + 5, nullptr, 10));
+        return nullptr;
+    for (const Row& r : ROWS)
+        if (std::strcmp(settings, r.settings) == 0)
+            return &r;
+    return nullptr;
 }

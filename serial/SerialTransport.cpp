@@ -1,26 +1,19 @@
 #include "serial/SerialTransport.h"
 #include "platform/Clock.h"
-#include "serial/DeviceHolders.h"
-#include "serial/BaudTable.h"
 #include <QDeadlineTimer>
-#include <QFileInfo>
-#include <QLockFile>
 #include <algorithm>
 #include <asm/termbits.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // The port is driven with termios2 on a plain descriptor rather than through
 // QSerialPort: every system call of the lockstep exchange is then ours to
 // count, the operating system's error of every step reaches the outcome, and
 // no event-loop notifier reads the port behind the exchange's back. Rates
-// outside the classic table (128000, 256000) go through BOTHER. The lock file
-// is the one QSerialPort takes, in the same place, so Qt programs and this
-// tool keep out of each other's way.
+// outside the classic table (128000, 256000) go through BOTHER.
 
 namespace {
 using Step = DeviceOutcome::Step;
@@ -38,27 +31,9 @@ qint64 MsLeft(const QDeadlineTimer& d)
 QString Seconds(int ms) { return QString::number(ms / 1000.0, 'g', 3) + QStringLiteral(" s"); }
 } // namespace
 
-SerialTransport::SerialTransport(Clock& clock) : g_pszCommDef(BaudTable::defaultSettings()), m_clock(clock)
-{
-    m_sincePump.start();
-}
+SerialTransport::SerialTransport(Clock& clock) : m_clock(clock) { m_sincePump.start(); }
 
 SerialTransport::~SerialTransport() { CloseComPort(); }
-
-QString SerialTransport::LockFilePath(const QString& path)
-{
-    static const char* const DIRS[] = {"/var/lock",  "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
-                                       "/tmp",       "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
-    QString name = path.startsWith(QStringLiteral("/dev/")) ? path.mid(5) : path;
-    name.replace(u'/', u'_');
-    for (const char* dir : DIRS) {
-        const QString file = QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name;
-        const QFileInfo info(QString::fromLatin1(dir));
-        if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable()))
-            return file;
-    }
-    return {};
-}
 
 QString SerialTransport::DeniedHint()
 {
@@ -88,29 +63,24 @@ int SerialTransport::failStalled()
                               QStringLiteral("the controller took no data for %1").arg(Seconds(m_writeTimeoutMs))));
 }
 
-int SerialTransport::refuseOpen(const DeviceOutcome& why)
+int SerialTransport::refuseOpen(DeviceOutcome why)
 {
     m_hCom = Handle::Invalid;
-    m_lock.reset();
+    m_lock.unlock();
+    // Every permission refusal says what to do about it.
+    if (why.kind() == Kind::Denied && why.hint().isEmpty())
+        why = DeviceOutcome(why.kind(), why.step(), why.device(), why.reason(), why.error(), DeniedHint());
     return fail(why);
 }
 
 void SerialTransport::releasePort()
 {
     if (m_fd >= 0) {
-        // The exclusive flag belongs to the tty, not to this descriptor: it
-        // would outlive the close while anything else holds the tty open.
-        ::ioctl(m_fd, TIOCNXCL);
+        m_lock.release(m_fd);
         ::close(m_fd);
     }
     m_fd = -1;
-    m_lock.reset();
-}
-
-int SerialTransport::baudRate() const
-{
-    const int rate = BaudTable::rateOf(g_pszCommDef);
-    return rate > 0 ? rate : BaudTable::rateOf(BaudTable::defaultSettings());
+    m_lock.unlock();
 }
 
 int SerialTransport::deviceBaudRate() const
@@ -154,73 +124,23 @@ int SerialTransport::OpenComPort(const QString& portName)
         return refuseOpen(DeviceOutcome(Kind::Unusable, Step::Open, portName,
                                         QStringLiteral("the name is longer than %1 characters").arg(MAX_PORT_NAME)));
     const QString path = portName.contains(u'/') ? portName : QStringLiteral("/dev/") + portName;
-    const QByteArray native = path.toLocal8Bit();
-    auto refuseErrno = [&](int error) {
-        const bool denied = error == EACCES || error == EPERM;
-        return refuseOpen(DeviceOutcome::FromErrno(Step::Open, portName, error, denied ? DeniedHint() : QString()));
-    };
-    const DeviceOutcome notSerial(Kind::Unusable, Step::Open, portName, QStringLiteral("not a serial port"));
-
-    // Who else has it, before anything touches the line: root passes
-    // TIOCEXCL, so the holders are looked for directly.
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        return refuseErrno(errno);
-    if (!S_ISCHR(st.st_mode) || !IsTtyDevice(st.st_rdev))
-        return refuseOpen(notSerial);
-    if (const auto holders = FindDeviceHolders(st.st_rdev); !holders.empty())
-        return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName,
-                                        QStringLiteral("held by ") + DescribeHolders(holders)));
-    if (const QString lockPath = LockFilePath(path); !lockPath.isEmpty()) {
-        auto lock = std::make_unique<QLockFile>(lockPath);
-        lock->setStaleLockTime(0);  // only a lock whose owner has died is taken over
-        if (lock->tryLock(0)) {
-            m_lock = std::move(lock);
-        } else if (lock->error() == QLockFile::LockFailedError) {
-            qint64 pid = 0;
-            QString host, app;
-            QString holder = lock->getLockInfo(&pid, &host, &app)
-                                 ? QStringLiteral("locked by %1 (pid %2)").arg(app.isEmpty() ? QStringLiteral("?") : app)
-                                       .arg(pid)
-                                 : QStringLiteral("locked by %1").arg(lockPath);
-            return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName, holder));
-        }
-        // A lock that cannot be made (a folder not ours to write) guards
-        // nothing; TIOCEXCL still does.
-    }
-
-    const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (const DeviceOutcome why = m_lock.claim(portName, path); !why.ok())
+        return refuseOpen(why);
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (error == EBUSY)  // TIOCEXCL of a process this user cannot see
             return refuseOpen(DeviceOutcome(Kind::Busy, Step::Open, portName, {}, error));
-        return refuseErrno(error);
+        return refuseOpen(DeviceOutcome::FromErrno(Step::Open, portName, error));
     }
-    if (::ioctl(fd, TIOCEXCL) != 0) {
-        const int error = errno;
+    if (const DeviceOutcome why = m_lock.exclude(fd, portName); !why.ok()) {
         ::close(fd);
-        return error == ENOTTY || error == EINVAL ? refuseOpen(notSerial) : refuseErrno(error);
+        return refuseOpen(why);
     }
     m_fd = fd;
     m_hCom = Handle::Open;
-
-    termios2 t{};
-    if (::ioctl(m_fd, TCGETS2, &t) != 0) {
-        failErrno(Step::Configure, errno);
+    if (!configure())
         return -7;
-    }
-    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
-    t.c_oflag &= ~OPOST;
-    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~(CSIZE | PARENB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
-    t.c_cflag |= CS8 | CSTOPB | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
-    t.c_ispeed = t.c_ospeed = static_cast<speed_t>(baudRate());
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    if (::ioctl(m_fd, TCSETS2, &t) != 0) {
-        failErrno(Step::Configure, errno);
-        return -7;
-    }
     // A device without modem lines (a pseudo-terminal) refuses these; that is
     // no reason to fail the open.
     int lines = TIOCM_DTR | TIOCM_RTS;
@@ -230,6 +150,30 @@ int SerialTransport::OpenComPort(const QString& portName)
     ::ioctl(m_fd, TCFLSH, TCOFLUSH);
     m_sincePump.restart();
     return 0;
+}
+
+bool SerialTransport::configure()
+{
+    static_assert(LineSettings::DATA_BITS == 8 && LineSettings::PARITY == 'N' && LineSettings::STOP_BITS == 2,
+                  "the flags below set 8N2");
+    termios2 t{};
+    if (::ioctl(m_fd, TCGETS2, &t) != 0) {
+        failErrno(Step::Configure, errno);
+        return false;
+    }
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~(CSIZE | PARENB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
+    t.c_cflag |= CS8 | CSTOPB | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    t.c_ispeed = t.c_ospeed = static_cast<speed_t>(m_line.rate());
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (::ioctl(m_fd, TCSETS2, &t) != 0) {
+        failErrno(Step::Configure, errno);
+        return false;
+    }
+    return true;
 }
 
 int SerialTransport::CloseComPort()
@@ -324,9 +268,9 @@ bool SerialTransport::drain(const QDeadlineTimer& deadline)
             failStalled();
             return false;
         }
-        // The time the queued bytes take on the line (11 bits each at 8N2),
-        // but no longer than until the bound or the window's next paint.
-        qint64 ms = std::max<qint64>(1, qint64(queued) * 11 * 1000 / baudRate());
+        // The time the queued bytes take on the line, but no longer than
+        // until the bound or the window's next paint.
+        qint64 ms = std::max<qint64>(1, qint64(queued) * LineSettings::BITS_PER_BYTE * 1000 / m_line.rate());
         ms = std::min({ms, MsLeft(deadline), std::max<qint64>(1, WAIT_SLICE_MS - m_sincePump.elapsed())});
         ::poll(nullptr, 0, static_cast<int>(ms));
         pumpIfDue();
@@ -378,11 +322,7 @@ int SerialTransport::PumpComReceive()
     const int n = read(buf, PUMP_READ_SIZE, m_pumpIdleMs, false);
     if (n >= 1) {
         g_rxIdleCount = 0;
-        g_rxHead = ((g_rxHead % RING_SIZE) + RING_SIZE) % RING_SIZE;  // a head set from outside stays in the ring
-        for (int i = 0; i < n; ++i) {
-            g_rxRing[g_rxHead] = static_cast<unsigned char>(buf[i]);
-            g_rxHead = (g_rxHead + 1) % RING_SIZE;
-        }
+        m_ring.append(buf, n);
     } else {
         ++g_rxIdleCount;
         if (g_rxIdleCount > 20)

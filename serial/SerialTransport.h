@@ -1,13 +1,14 @@
 #pragma once
 #include "platform/DeviceOutcome.h"
+#include "serial/LineSettings.h"
+#include "serial/PortLock.h"
+#include "serial/ReceiveRing.h"
 #include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
-#include <memory>
 
 class Clock;
 class QDeadlineTimer;
-class QLockFile;
 
 // The only code that touches the serial port through which the controller is
 // reached in COM mode. One operation opens the port, does its whole exchange
@@ -21,14 +22,16 @@ class QLockFile;
 //
 // Failures are kept as a DeviceOutcome: the first failure since the last open
 // stays in failure() until the next open, so the caller can show the root
-// cause (a refused open) rather than its echoes (no port is open).
+// cause (a refused open) rather than its echoes (no port is open). The
+// integer results below are what callers test; failure() says why.
+//
+// It owns the port's lock (PortLock), the line settings the next open
+// applies (LineSettings) and the ring the receive pump fills (ReceiveRing).
 class SerialTransport {
 public:
     // The three states of m_hCom.
     enum class Handle { None, Invalid, Open };
 
-    // Ring of received bytes: one more slot than 10240.
-    static constexpr int RING_SIZE = 10241;
     // Bytes one pump read asks for.
     static constexpr int PUMP_READ_SIZE = 1024;
     // Longest port name OpenComPort accepts.
@@ -50,15 +53,14 @@ public:
 
     // Opens and configures the port named portName (at most 15 characters;
     // "ttyACM0" opens /dev/ttyACM0, a name holding '/' is a path) for
-    // exclusive use with the settings g_pszCommDef names: that rate, 8 data
-    // bits, no parity, 2 stop bits, no flow control, DTR and RTS asserted
-    // where the device has modem lines; then discards queued input, then
-    // queued output.
+    // exclusive use with lineSettings(): its rate and framing (8N2), no flow
+    // control, DTR and RTS asserted where the device has modem lines; then
+    // discards queued input, then queued output.
     //
     // Exclusive: a port that another process holds open (seen through
     // /proc, even when this process is root), whose lock file another
     // process holds, or that another process opened with TIOCEXCL is
-    // refused; the port opened here is locked the same ways.
+    // refused; the port opened here is locked the same ways (see PortLock).
     //
     // Returns 0 on success; -1 the device cannot be opened (absent, busy,
     // permission denied, not a serial device, empty or too long a name;
@@ -82,7 +84,7 @@ public:
     // WriteComPort of the low 8 bits of value.
     int WriteComByte(std::uint32_t value);
     // One read of up to 1024 bytes (ending early after pumpIdleMs() without a
-    // new byte) appended to the ring at g_rxHead. Returns 1..1014 the bytes
+    // new byte) appended to ring(). Returns 1..1014 the bytes
     // appended; -2 for 1015..1024 bytes; 0 nothing arrived (-1 the read
     // failed) while at most 20 reads in a row brought nothing; 1 from the
     // 21st such read on. A read that brings data resets the idle count.
@@ -105,13 +107,15 @@ public:
     int writeTimeoutMs() const { return m_writeTimeoutMs; }
 
     Handle m_hCom = Handle::None;
-    const char* g_pszCommDef;         // settings string for the next open (see BaudTable)
-    unsigned char g_rxRing[RING_SIZE] = {};
-    int g_rxHead = 0;                 // slot of the next received byte, 0..10240
     int g_rxIdleCount = 0;            // pump reads in a row without data
 
-    // The rate g_pszCommDef names (460800 when it names none).
-    int baudRate() const;
+    // The settings the next OpenComPort applies; choosing them does not
+    // touch a port already open.
+    LineSettings& lineSettings() { return m_line; }
+    const LineSettings& lineSettings() const { return m_line; }
+    // The bytes PumpComReceive has taken, for the status-report parser.
+    const ReceiveRing& ring() const { return m_ring; }
+
     // The rate the open device is set to, read back from it; 0 when no port
     // is open.
     int deviceBaudRate() const;
@@ -122,17 +126,14 @@ public:
 
     // The hint a permission refusal carries.
     static QString DeniedHint();
-    // Where QSerialPort keeps its lock for the device at path, and so this
-    // transport too: "LCK..ttyACM0" in the first of the usual lock folders
-    // that can be read, and written or already holds it. Empty when none can.
-    static QString LockFilePath(const QString& path);
 
 private:
     enum class Wait { Ready, TimedOut, Failed };
     int read(char* buffer, int count, int idleMs, bool boundIsFailure);
     Wait waitFor(short events, const QDeadlineTimer& deadline, const QDeadlineTimer* idle = nullptr);
     bool drain(const QDeadlineTimer& deadline);
-    int refuseOpen(const DeviceOutcome& why);
+    bool configure();
+    int refuseOpen(DeviceOutcome why);
     int fail(const DeviceOutcome& why);
     int failErrno(DeviceOutcome::Step step, int error);
     int failStalled();
@@ -141,7 +142,9 @@ private:
 
     Clock& m_clock;
     int m_fd = -1;
-    std::unique_ptr<QLockFile> m_lock;
+    PortLock m_lock;
+    LineSettings m_line;
+    ReceiveRing m_ring;
     QString m_device;                 // the port name, as failure lines show it
     int m_readTimeoutMs = DEFAULT_READ_TIMEOUT_MS;
     int m_pumpIdleMs = DEFAULT_PUMP_IDLE_MS;

@@ -206,6 +206,34 @@ private slots:
         }
     }
 
+    void imageRewrittenDuringTheSendStopsAtItsFirstLongLine()
+    {
+        // The image is checked whole, then read again in pieces while it is
+        // sent. Rewritten in place after record 5 into one endless line, it
+        // is refused at the first line read from the new text, as long as the
+        // checked text reaches past the first piece: the records before that
+        // line went out and were accepted.
+        DialogFixture f;
+        f.open();
+        const QString path = Write(f, "fw.eep.mvx", (QByteArray(280, 'r') + '\n').repeated(300));
+        connect(f.dlg->m_progEeprom, &QProgressBar::valueChanged, [&](int v) {
+            QFile file(path);
+            if (v == 5 && file.open(QIODevice::WriteOnly))  // truncated, the same file
+                file.write(QByteArray(200 * 1024, 'y'));
+        });
+        const QString logBefore = f.shownLog();
+        Download(f, false, path);
+        const int records = int(f.controller().records().size());
+        QVERIFY2(records > 5 && records < 300, qPrintable(QString::number(records)));
+        QCOMPARE(f.prompts.messages,
+                 QStringList{QStringLiteral("Line %1 of the file is too long for one record!").arg(records + 1)});
+        QCOMPARE(f.prompts.captions, QStringList{"Error"});
+        QCOMPARE(f.shownLog(), logBefore);
+        QCOMPARE(f.dlg->m_ledEeprom->color(), LED_RED);
+        QCOMPARE(f.dlg->m_progEeprom->value(), 0);
+        QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
+    }
+
     void open_data()
     {
         QTest::addColumn<bool>("flash");

@@ -1,10 +1,11 @@
 // The serial link's pure logic: status-report parsing and rendering, the baud
-// table and the rule that picks the controller's serial port.
+// table and the line settings, and the rule that picks the controller's
+// serial port.
 #include "serial/SerialPortRule.h"
 #include "operations/StatusReportParser.h"
 #include "serial/BaudTable.h"
-#include "serial/SerialTransport.h"
-#include "simulator/ManualClock.h"
+#include "serial/LineSettings.h"
+#include "serial/ReceiveRing.h"
 #include <QtTest>
 
 Q_DECLARE_METATYPE(SerialPortEntry)
@@ -55,35 +56,53 @@ private slots:
         QFETCH(int, start);
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(QList<QStringList>, reports);
-        ManualClock clock;
-        SerialTransport t(clock);
+        ReceiveRing ring;
         StatusReportParser p;
-        t.g_rxHead = start;
-        p.g_rxTail = start;
+        // The ring has already carried `start` bytes that report nothing.
+        ring.append(QByteArray(start, '\0').constData(), start);
+        p.ParseStatusReports(ring, {});
+        QCOMPARE(p.g_rxTail, start);
         for (int i = 0; i < chunks.size(); ++i) {
-            // Into the ring as the pump puts it.
-            for (char c : chunks[i]) {
-                t.g_rxRing[t.g_rxHead] = static_cast<unsigned char>(c);
-                t.g_rxHead = (t.g_rxHead + 1) % SerialTransport::RING_SIZE;
-            }
+            ring.append(chunks[i].constData(), int(chunks[i].size()));  // as the pump puts it
             QStringList got;
-            p.ParseStatusReports(t, [&got](const QString& r) { got << r; });
+            p.ParseStatusReports(ring, [&got](const QString& r) { got << r; });
             QCOMPARE(got, reports[i]);
-            QCOMPARE(p.g_rxTail, t.g_rxHead);
+            QCOMPARE(p.g_rxTail, ring.head());
             QVERIFY(p.g_lineLen <= 799);
         }
     }
 
-    void unknownBaudEntryKeepsTheDefault_data()
+    void lineSettingsNameARowOfTheBaudTable_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::newRow("not in the list") << "57600";
-        QTest::newRow("blank before") << " 9600";
+        // What choose() is given (null: nullptr) and the rate that follows.
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<int>("rate");
+        for (int i = 0; i < BaudTable::COUNT; ++i) {
+            const QByteArray entry = BaudTable::entry(i);
+            QTest::newRow(entry) << QByteArray(BaudTable::settingsFor(QString::fromLatin1(entry))) << entry.toInt();
+        }
+        QTest::newRow("entry not in the list") << QByteArray(BaudTable::settingsFor("57600")) << 460800;
+        QTest::newRow("entry with a blank before") << QByteArray(BaudTable::settingsFor(" 9600")) << 460800;
+        QTest::newRow("string not in the table") << QByteArray("baud=57600 parity=N data=8 stop=2") << 460800;
+        QTest::newRow("nullptr") << QByteArray() << 460800;
     }
-    void unknownBaudEntryKeepsTheDefault()
+    void lineSettingsNameARowOfTheBaudTable()
     {
-        QFETCH(QString, entry);
-        QCOMPARE(QString::fromLatin1(BaudTable::settingsFor(entry)), QStringLiteral("baud=460800 parity=N data=8 stop=2"));
+        QFETCH(QByteArray, chosen);
+        QFETCH(int, rate);
+        LineSettings line;
+        line.choose(BaudTable::settingsFor("38400"));  // a choice the next one replaces
+        // The caller's text may change or go after the choice.
+        QByteArray copy(chosen.constData(), chosen.size());
+        line.choose(chosen.isNull() ? nullptr : copy.constData());
+        copy.fill('x');
+        QCOMPARE(line.rate(), rate);
+        // The string names that rate and the framing the transport applies.
+        QCOMPARE(QString::fromLatin1(line.settings()), QStringLiteral("baud=%1 parity=%2 data=%3 stop=%4")
+                                                           .arg(rate)
+                                                           .arg(QChar(LineSettings::PARITY))
+                                                           .arg(LineSettings::DATA_BITS)
+                                                           .arg(LineSettings::STOP_BITS));
     }
 
     void ruleFindsControllerPort_data()

@@ -6,6 +6,7 @@
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "controls/ModeSwatch.h"
+#include "serial/PortLock.h"
 #include "serial/SerialTransport.h"
 #include <QApplication>
 #include <QFile>
@@ -75,7 +76,7 @@ public:
         ::close(ready[0]);
         if (how == BusyLock) {
             // The lock file as QLockFile writes it: pid, program, host.
-            m_lock = SerialTransport::LockFilePath(path);
+            m_lock = PortLock::LockFilePath(path);
             Write(m_lock, QByteArray::number(m_pid) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n' +
                               QSysInfo::machineHostName().toUtf8() + '\n');
         }

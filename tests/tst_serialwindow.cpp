@@ -153,8 +153,9 @@ private slots:
 
         if (applied < 0) {
             QCOMPARE(f.dlg->m_strLog, before);
-            QCOMPARE(QString::fromLatin1(f.dlg->m_transport->g_pszCommDef),
+            QCOMPARE(QString::fromLatin1(f.dlg->m_transport->lineSettings().settings()),
                      QStringLiteral("baud=460800 parity=N data=8 stop=2"));
+            QCOMPARE(f.dlg->m_transport->lineSettings().rate(), 460800);
             QCOMPARE(LightState(f.dlg->m_ledCom), lightBefore);
             return;
         }
@@ -164,8 +165,9 @@ private slots:
                                  cb->itemText(applied) + QStringLiteral("bps\r\n\r\n") + before;
         QCOMPARE(f.dlg->m_strLog, expected);
         QCOMPARE(f.shownLog(), expected);
-        QCOMPARE(QString::fromLatin1(f.dlg->m_transport->g_pszCommDef),
+        QCOMPARE(QString::fromLatin1(f.dlg->m_transport->lineSettings().settings()),
                  QStringLiteral("baud=%1 parity=N data=8 stop=2").arg(cb->itemText(applied)));
+        QCOMPARE(f.dlg->m_transport->lineSettings().rate(), cb->itemText(applied).toInt());
         QCOMPARE(LightState(f.dlg->m_ledCom), 1);
     }
 };

@@ -1,6 +1,7 @@
 // The serial transport on real pseudo-terminals: against the simulated
 // controller and against a bare pty the test writes into itself.
 #include "serial/BaudTable.h"
+#include "serial/ReceiveRing.h"
 #include "serial/SerialTransport.h"
 #include "simulator/ManualClock.h"
 #include "simulator/SimController.h"
@@ -47,7 +48,7 @@ private slots:
         QCOMPARE(t.OpenComPort(sim.portName()), 0);
         QCOMPARE(other.OpenComPort(sim.portName()), -1);  // held open by t
         // The choice does not touch a port already open.
-        t.g_pszCommDef = BaudTable::settingsFor(entry);
+        t.lineSettings().choose(BaudTable::settingsFor(entry));
         QCOMPARE(t.deviceBaudRate(), 460800);
         t.CloseComPort();
         QCOMPARE(t.OpenComPort(sim.portName()), 0);
@@ -104,15 +105,24 @@ private slots:
             QCOMPARE(t.PumpComReceive(), -1);
         QCOMPARE(t.PumpComReceive(), 1);
         QCOMPARE(t.OpenComPort(pty.path), 0);
-        t.g_rxHead = 10000;  // across the wrap
+        // 10000 bytes first, so that what follows goes across the ring's wrap.
+        const ReceiveRing& ring = t.ring();
+        t.setPumpIdleMs(20);
+        for (int i = 0; i < 10; ++i) {
+            QVERIFY(pty.write(QByteArray(1000, '.')));
+            t.PumpComReceive();
+        }
+        for (int tries = 0; ring.head() < 10000 && tries < 50; ++tries)
+            t.PumpComReceive();
+        QCOMPARE(ring.head(), 10000);
+        t.setPumpIdleMs(100);
         const QByteArray bytes = QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(sent / 26 + 1).left(sent);
         QVERIFY(pty.write(bytes));
-        t.setPumpIdleMs(100);
         QCOMPARE(t.PumpComReceive(), result);
         QCOMPARE(t.g_rxIdleCount, 0);
-        QCOMPARE(t.g_rxHead, (10000 + appended) % SerialTransport::RING_SIZE);
+        QCOMPARE(ring.head(), (10000 + appended) % ReceiveRing::SIZE);
         for (int i = 0; i < appended; ++i)
-            QCOMPARE(char(t.g_rxRing[(10000 + i) % SerialTransport::RING_SIZE]), bytes[i]);
+            QCOMPARE(char(ring.at((10000 + i) % ReceiveRing::SIZE)), bytes[i]);
         if (appended < sent)
             return;
         // Everything taken: reads without data give 0 twenty times, then 1.

@@ -11,8 +11,7 @@
 // - the parser's indexes stay in range and it reads exactly what arrived.
 #include "FuzzCheck.h"
 #include "operations/StatusReportParser.h"
-#include "platform/Clock.h"
-#include "serial/SerialTransport.h"
+#include "serial/ReceiveRing.h"
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -22,16 +21,7 @@
 #include <vector>
 
 namespace {
-class NoClock : public Clock {
-public:
-    std::int64_t wallSeconds() const override { return 0; }
-    std::int64_t nowMs() const override { return 0; }
-    void sleepMs(int) override {}
-    void pump() override {}
-    void schedule(int, std::function<void()>) override {}
-};
-
-constexpr std::size_t RING = SerialTransport::RING_SIZE;
+constexpr std::size_t RING = ReceiveRing::SIZE;
 
 // The "$" lines of a stream by the line rules, each as the parser keeps it.
 std::vector<std::string> DollarLines(const std::uint8_t* data, std::size_t size)
@@ -114,24 +104,24 @@ bool WellFormed(const QString& report)
     return true;
 }
 
-// Feeds the stream to a fresh parser in reads of the sizes cut() gives.
+// Feeds the stream to a fresh parser in reads of the sizes cut() gives, the
+// ring's head starting at slot 0 whatever earlier inputs left.
 template <typename Cut>
-std::vector<QString> Parse(SerialTransport& t, const std::uint8_t* data, std::size_t size, Cut cut)
+std::vector<QString> Parse(const std::uint8_t* data, std::size_t size, Cut cut)
 {
-    t.g_rxHead = 0;
+    static const auto ring = std::make_unique<ReceiveRing>();
+    static const std::vector<char> filler(RING, '\0');
+    ring->append(filler.data(), int((RING - std::size_t(ring->head())) % RING));
     StatusReportParser parser;
     std::vector<QString> reports;
     std::size_t done = 0;
     while (done < size) {
         // A read never brings more than the ring holds unread.
         const std::size_t n = std::min({cut(), size - done, RING - 1});
-        for (std::size_t i = 0; i < n; ++i) {
-            t.g_rxRing[t.g_rxHead] = data[done + i];
-            t.g_rxHead = int((t.g_rxHead + 1) % RING);
-        }
+        ring->append(reinterpret_cast<const char*>(data + done), int(n));
         done += n;
-        parser.ParseStatusReports(t, [&](const QString& r) { reports.push_back(r); });
-        FUZZ_CHECK(parser.g_rxTail == t.g_rxHead);
+        parser.ParseStatusReports(*ring, [&](const QString& r) { reports.push_back(r); });
+        FUZZ_CHECK(parser.g_rxTail == ring->head());
         FUZZ_CHECK(parser.g_lineLen >= 0 && parser.g_lineLen <= StatusReportParser::LINE_CAP);
     }
     return reports;
@@ -146,15 +136,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++data;
     --size;
 
-    static NoClock clock;
-    static auto transport = std::make_unique<SerialTransport>(clock);
     const std::vector<std::string> lines = DollarLines(data, size);
 
     // All at once (as far as the ring allows), and in small reads of 1 to 16
     // bytes in a pattern the first byte picks.
-    const std::vector<QString> whole = Parse(*transport, data, size, [] { return RING - 1; });
+    const std::vector<QString> whole = Parse(data, size, [] { return RING - 1; });
     unsigned step = pattern;
-    const std::vector<QString> pieces = Parse(*transport, data, size, [&] {
+    const std::vector<QString> pieces = Parse(data, size, [&] {
         step = step * 1103515245u + 12345u;
         return std::size_t(1 + (step >> 16) % 16);
     });
