@@ -77,7 +77,8 @@ QRect CToolDlg::MapDialogRect(int x, int y, int cx, int cy) const
 void CToolDlg::ConnectHandlers()
 {
     auto bind = [this](int id, void (CToolDlg::*handler)()) {
-        connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this, [this, handler] { Run([this, handler] { (this->*handler)(); }); });
+        connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this,
+                [this, handler] { Run([this, handler] { (this->*handler)(); }); });
     };
     bind(1030, &CToolDlg::OnEepromOpen);
     bind(1031, &CToolDlg::OnFlashOpen);

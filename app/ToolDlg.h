@@ -183,6 +183,10 @@ public:
     // and under it why, when the HID search knows (a controller it may not
     // open). Does not refresh the box.
     void LogHidNotFound();
+    // For a HID command: closes a port still held and opens the controller
+    // over HID into the link's m_hHid. False, after "Could not find the
+    // specified HID device!" (and why) was shown, when it is not there.
+    bool OpenHidForCommand();
     // True when the controller is still attached as far as enumeration tells:
     // a serial port the port rule accepts, or a HID interface with the VID
     // and PID as the members hold them. Opens nothing and changes nothing.

@@ -59,13 +59,8 @@ void CToolDlg::OnSwitchToCom()
         MessageBox(QStringLiteral("Already Open COM!"));
         return;
     }
-    if (m_transport->m_hCom != SerialTransport::Handle::None)
-        m_transport->CloseComPort();
-    if (!m_hid->OpenHidDevice()) {
-        LogHidNotFound();
-        UpdateData(false);
+    if (!OpenHidForCommand())
         return;
-    }
     // The indication changes when the serial port arrives (OnDeviceChange).
     // A command the device did not take makes no switch: the controller stays
     // where it is and no arrival follows, so only why is told.
@@ -78,13 +73,8 @@ void CToolDlg::OnSwitchToCom()
 void CToolDlg::OnCalibrate()
 {
     ConfigureBulb(m_btnCalibrate, IDI_BULB_GREY, -20);
-    if (m_transport->m_hCom != SerialTransport::Handle::None)
-        m_transport->CloseComPort();
-    if (!m_hid->OpenHidDevice()) {
-        LogHidNotFound();
-        UpdateData(false);
+    if (!OpenHidForCommand())
         return;
-    }
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid->m_hHid);
     if (outcome == Calibration::Outcome::Succeeded) {
@@ -148,6 +138,18 @@ void CToolDlg::OnDeviceChange(bool arrived)
 
     // Nothing found: HID mode is taken as the default, with nothing lit.
     ShowNoController(*this, Indications::NOTHING_ARRIVED);
+}
+
+bool CToolDlg::OpenHidForCommand()
+{
+    // A port still held is closed first: the controller leaves COM mode.
+    if (m_transport->m_hCom != SerialTransport::Handle::None)
+        m_transport->CloseComPort();
+    if (m_hid->OpenHidDevice())
+        return true;
+    LogHidNotFound();
+    UpdateData(false);
+    return false;
 }
 
 bool CToolDlg::ControllerPresent() const

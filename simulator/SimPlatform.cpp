@@ -55,16 +55,7 @@ std::vector<SimController*> SimPlatform::Pointers(const std::vector<std::unique_
     return out;
 }
 
-Platform SimPlatform::platform()
-{
-    Platform p;
-    p.clock = &m_clock;
-    p.prompts = &m_prompts;
-    p.portMap = &m_portMap;
-    p.hidBus = &m_hidBus;
-    p.watcher = &m_watcher;
-    return p;
-}
+Platform SimPlatform::platform() { return {&m_clock, &m_prompts, &m_portMap, &m_hidBus, &m_watcher}; }
 
 bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count, QString& error)
 {

@@ -11,16 +11,7 @@ class LinuxPlatform {
 public:
     LinuxPlatform(Clock& clock, Prompts& prompts) : m_clock(clock), m_prompts(prompts) {}
 
-    Platform platform()
-    {
-        Platform p;
-        p.clock = &m_clock;
-        p.prompts = &m_prompts;
-        p.portMap = &m_portMap;
-        p.hidBus = &m_hidBus;
-        p.watcher = &m_watcher;
-        return p;
-    }
+    Platform platform() { return {&m_clock, &m_prompts, &m_portMap, &m_hidBus, &m_watcher}; }
 
 private:
     Clock& m_clock;
