@@ -1,18 +1,12 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandTable.h"
+#include "journal/JournalRecord.h"
 #include "serial/BaudTable.h"
 #include <QRegularExpression>
-#include <algorithm>
-#include <map>
-#include <set>
+#include <functional>
+#include <vector>
 
 namespace {
-// Options every command takes.
-const std::set<QString> COMMON = {"--json", "--simulate", "--config", "--vid", "--pid"};
-// Options that take a value.
-const std::set<QString> VALUED = {"--port", "--usb-path", "--serial", "--vid", "--pid", "--config", "--baud",
-                                  "--seconds"};
-
 Invocation Fail(const QString& why)
 {
     Invocation inv;
@@ -30,16 +24,113 @@ QString IdText(const QString& text)
         return {};
     return m.captured(2).toLower().rightJustified(4, u'0');
 }
-} // namespace
 
-namespace {
+// A whole number from lo to hi into to, or why not.
+QString Number(const char* name, const QString& value, int lo, int hi, int& to)
+{
+    bool ok = false;
+    to = value.toInt(&ok);
+    if (ok && to >= lo && to <= hi)
+        return {};
+    return QStringLiteral("%1 takes a whole number from %2 to %3, not '%4'")
+        .arg(QLatin1String(name))
+        .arg(lo)
+        .arg(hi)
+        .arg(value);
+}
+
+// An option: its name, whether every command takes it, and, for one that
+// takes a value, what it does with it (returning why not, or nothing).
+struct Option {
+    const char* name;
+    bool common;
+    std::function<QString(Invocation& inv, const QString& value)> take;  // null: a flag
+};
+
+const std::vector<Option>& Options()
+{
+    auto text = [](QString Invocation::*member) {
+        return [member](Invocation& inv, const QString& v) {
+            inv.*member = v;
+            return QString();
+        };
+    };
+    auto id = [](QString Invocation::*member, const char* name) {
+        return [member, name](Invocation& inv, const QString& v) {
+            inv.*member = IdText(v);
+            return (inv.*member).isEmpty()
+                       ? QStringLiteral("%1 takes up to four hex digits, not '%2'").arg(QLatin1String(name), v)
+                       : QString();
+        };
+    };
+    static const std::vector<Option> options = {
+        {"--json", true, nullptr},
+        {"--simulate", true, nullptr},
+        {"--config", true, text(&Invocation::config)},
+        {"--vid", true, id(&Invocation::vid, "--vid")},
+        {"--pid", true, id(&Invocation::pid, "--pid")},
+        {"--history", true, text(&Invocation::history)},
+        {"--station", true, text(&Invocation::station)},
+        {"--operator", true, text(&Invocation::operatorName)},
+        {"--port", false, text(&Invocation::port)},
+        {"--usb-path", false, text(&Invocation::usbPath)},
+        {"--serial", false, text(&Invocation::serial)},
+        {"--baud", false,
+         [](Invocation& inv, const QString& v) {
+             for (int i = 0; i < BaudTable::COUNT; ++i)
+                 if (v == QLatin1String(BaudTable::entry(i))) {
+                     inv.baud = v;
+                     return QString();
+                 }
+             return QStringLiteral("--baud takes one of 9600, 38400, 115200, 128000, 230400, 256000, 460800, not '%1'")
+                 .arg(v);
+         }},
+        {"--seconds", false, [](Invocation& inv, const QString& v) { return Number("--seconds", v, 1, 3600, inv.seconds); }},
+        {"--sha256", false,
+         [](Invocation& inv, const QString& v) {
+             static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+             inv.sha256 = v.toLower();
+             return hex.match(v).hasMatch() ? QString()
+                                            : QStringLiteral("--sha256 takes 64 hex digits, not '%1'").arg(v);
+         }},
+        {"--since", false,
+         [](Invocation& inv, const QString& v) {
+             std::int64_t ms = 0;
+             if (!JournalRecord::ParseTime(v, ms))
+                 return QStringLiteral("--since takes a UTC date or time such as 2026-12-07 or "
+                                       "2026-12-07T08:15:02Z, not '%1'")
+                     .arg(v);
+             inv.sinceMs = ms;
+             return QString();
+         }},
+        {"--result", false,
+         [](Invocation& inv, const QString& v) {
+             static const QStringList RESULTS = {"ok", "failed", "cancelled", "interrupted", "running"};
+             inv.result = v;
+             return RESULTS.contains(v)
+                        ? QString()
+                        : QStringLiteral("--result takes one of %1, not '%2'").arg(RESULTS.join(QStringLiteral(", ")), v);
+         }},
+        {"--limit", false, [](Invocation& inv, const QString& v) { return Number("--limit", v, 1, 100000000, inv.limit); }},
+        {"--csv", false, nullptr},
+    };
+    return options;
+}
+
+const Option* FindOption(const QString& name)
+{
+    for (const Option& o : Options())
+        if (name == QLatin1String(o.name))
+            return &o;
+    return nullptr;
+}
+
 Invocation Parse(const QStringList& words)
 {
     Invocation inv;
     bool help = false, version = false, optionsEnded = false;
     bool bareSimulate = false;  // the word before was "--simulate" without a mode
-    std::map<QString, QString> values;
-    std::vector<QString> seen;  // options in the order given, for the applicability check
+    std::vector<std::pair<const Option*, QString>> given;  // in the order given
 
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString& w = words[i];
@@ -70,24 +161,28 @@ Invocation Parse(const QStringList& words)
             version = true;
             continue;
         }
-        if (w == QLatin1String("--json")) {
-            inv.json = true;
-            seen.push_back(w);
-            continue;
-        }
         if (w == QLatin1String("--simulate") || w.startsWith(QLatin1String("--simulate="))) {
             const QString mode = w == QLatin1String("--simulate") ? QStringLiteral("com") : w.mid(11);
             if (mode != QLatin1String("com") && mode != QLatin1String("hid"))
                 return Fail(QStringLiteral("--simulate takes com or hid, not '%1'").arg(mode));
             inv.simulate = mode == QLatin1String("hid") ? Invocation::Simulate::Hid : Invocation::Simulate::Com;
             bareSimulate = w == QLatin1String("--simulate");
-            seen.push_back(QStringLiteral("--simulate"));
+            given.emplace_back(FindOption(QStringLiteral("--simulate")), QString());
             continue;
         }
         const qsizetype eq = w.indexOf(u'=');
         const QString name = eq < 0 ? w : w.left(eq);
-        if (!VALUED.count(name))
+        const Option* option = FindOption(name);
+        if (!option)
             return Fail(QStringLiteral("unknown option '%1'").arg(name));
+        if (!option->take) {  // a flag
+            if (eq >= 0)
+                return Fail(QStringLiteral("%1 takes no value").arg(name));
+            inv.json = inv.json || name == QLatin1String("--json");
+            inv.csv = inv.csv || name == QLatin1String("--csv");
+            given.emplace_back(option, QString());
+            continue;
+        }
         QString value;
         if (eq >= 0) {
             value = w.mid(eq + 1);
@@ -98,8 +193,7 @@ Invocation Parse(const QStringList& words)
         }
         if (value.isEmpty())
             return Fail(QStringLiteral("%1 needs a value").arg(name));
-        values[name] = value;
-        seen.push_back(name);
+        given.emplace_back(option, value);
     }
 
     if (help) {
@@ -112,62 +206,41 @@ Invocation Parse(const QStringList& words)
     }
     if (inv.command.isEmpty()) {
         // The window takes --simulate and nothing else.
-        for (const QString& o : seen)
-            if (o != QLatin1String("--simulate"))
-                return Fail(QStringLiteral("%1 needs a command (see --help)").arg(o));
+        for (const auto& [option, value] : given)
+            if (option->name != QLatin1String("--simulate"))
+                return Fail(QStringLiteral("%1 needs a command (see --help)").arg(QLatin1String(option->name)));
         inv.action = Invocation::Action::Window;
         return inv;
     }
     inv.action = Invocation::Action::Command;
 
     const Command& shape = *FindCommand(inv.command);
-    for (const QString& o : seen)
-        if (!COMMON.count(o) && !shape.options.contains(o))
-            return Fail(QStringLiteral("%1 does not apply to %2").arg(o, inv.command));
+    for (const auto& [option, value] : given)
+        if (!option->common && !shape.options.contains(QLatin1String(option->name)))
+            return Fail(QStringLiteral("%1 does not apply to %2").arg(QLatin1String(option->name), inv.command));
     // "d|n|z|$" for a word of a few choices, "a FILE" for any.
-    const QString wanted = shape.choices ? QString::fromLatin1(shape.choices).replace(u' ', u'|') : QStringLiteral("a FILE");
-    if (inv.args.size() != shape.words) {
-        if (shape.words == 0)
+    const QString wanted =
+        shape.choices ? QString::fromLatin1(shape.choices).replace(u' ', u'|') : QStringLiteral("a FILE");
+    const qsizetype fewest = shape.words == Command::Words::One ? 1 : 0;
+    const qsizetype most = shape.words == Command::Words::None ? 0 : 1;
+    if (inv.args.size() < fewest || inv.args.size() > most) {
+        if (most == 0)
             return Fail(QStringLiteral("%1 takes no argument, not '%2'").arg(inv.command, inv.args.first()));
         if (inv.args.isEmpty())
             return Fail(QStringLiteral("%1 needs %2").arg(inv.command, wanted));
         return Fail(QStringLiteral("%1 takes one argument, not '%2'").arg(inv.command, inv.args.join(u' ')));
     }
-    if (shape.choices && !wanted.split(u'|').contains(inv.args.first()))
+    if (shape.choices && !inv.args.isEmpty() && !wanted.split(u'|').contains(inv.args.first()))
         return Fail(QStringLiteral("%1 takes %2, not '%3'").arg(inv.command, wanted, inv.args.first()));
 
-    for (const auto& [name, value] : values) {
-        if (name == QLatin1String("--port"))
-            inv.port = value;
-        else if (name == QLatin1String("--usb-path"))
-            inv.usbPath = value;
-        else if (name == QLatin1String("--serial"))
-            inv.serial = value;
-        else if (name == QLatin1String("--config"))
-            inv.config = value;
-        else if (name == QLatin1String("--vid") || name == QLatin1String("--pid")) {
-            const QString id = IdText(value);
-            if (id.isEmpty())
-                return Fail(QStringLiteral("%1 takes up to four hex digits, not '%2'").arg(name, value));
-            (name == QLatin1String("--vid") ? inv.vid : inv.pid) = id;
-        } else if (name == QLatin1String("--baud")) {
-            bool listed = false;
-            for (int i = 0; i < BaudTable::COUNT; ++i)
-                listed = listed || value == QLatin1String(BaudTable::entry(i));
-            if (!listed)
-                return Fail(QStringLiteral("--baud takes one of 9600, 38400, 115200, 128000, 230400, 256000, "
-                                           "460800, not '%1'")
-                                .arg(value));
-            inv.baud = value;
-        } else if (name == QLatin1String("--seconds")) {
-            bool ok = false;
-            inv.seconds = value.toInt(&ok);
-            if (!ok || inv.seconds < 1 || inv.seconds > 3600)
-                return Fail(QStringLiteral("--seconds takes a whole number from 1 to 3600, not '%1'").arg(value));
-        }
-    }
+    for (const auto& [option, value] : given)
+        if (option->take)
+            if (const QString why = option->take(inv, value); !why.isEmpty())
+                return Fail(why);
     if (!inv.port.isEmpty() && (!inv.usbPath.isEmpty() || !inv.serial.isEmpty()))
         return Fail(QStringLiteral("--port names the port itself; give it without --usb-path and --serial"));
+    if (inv.json && inv.csv)
+        return Fail(QStringLiteral("--csv and --json are two forms of one output; give one"));
     return inv;
 }
 

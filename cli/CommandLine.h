@@ -34,6 +34,14 @@ struct Invocation {
     QString config;     // --config FILE
     QString baud;       // --baud, an entry of the baud list ("460800"); empty when not given
     int seconds = 10;   // --seconds, for status
+    QString sha256;     // --sha256, lower case: the digest the image must have
+    // The journal: where (--history), and who writes (--station, --operator).
+    QString history, station, operatorName;
+    // history's filters and forms.
+    qint64 sinceMs = 0; // --since, in ms since the epoch (UTC); 0 when not given
+    QString result;     // --result
+    int limit = -1;     // --limit; -1 every record
+    bool csv = false;   // --csv
     QString error;      // with Error: one line, without the program's name
 };
 

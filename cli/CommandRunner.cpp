@@ -9,7 +9,9 @@
 #include "hid/HidText.h"
 #include "platform/EventLoopClock.h"
 #include "platform/Prompts.h"
+#include "journal/JournalOpen.h"
 #include "settings/ControllerIds.h"
+#include "settings/HistorySettings.h"
 #include "settings/SettingsFile.h"
 #include "simulator/SimPlatform.h"
 #include <QCoreApplication>
@@ -48,8 +50,8 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
     // else the Config.ini the window reads.
     if (!inv.config.isEmpty() && !QFileInfo(inv.config).isFile())
         return out.result(EXIT_USAGE, QStringLiteral("Cannot read the settings file %1").arg(inv.config));
-    const ControllerIds config =
-        ReadControllerIds(inv.config.isEmpty() ? SettingsFilePath(QStringLiteral("Config.ini")) : inv.config);
+    const QString configPath = inv.config.isEmpty() ? SettingsFilePath(QStringLiteral("Config.ini")) : inv.config;
+    const ControllerIds config = ReadControllerIds(configPath);
     QString vid = inv.vid.isEmpty() ? config.vid : inv.vid;
     QString pid = inv.pid.isEmpty() ? config.pid : inv.pid;
 
@@ -68,7 +70,20 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
     // Device events are not needed: a command looks when it must.
     platform.watcher = nullptr;
 
+    // The journal, opened before the first record and written to until the
+    // command ends; what it cannot do is said, and changes nothing else.
+    const HistorySettings history = ReadHistorySettings(configPath);
+    const Journal::Identity identity{JournalOpen::Station(inv.station, history.station), JournalOpen::Host(),
+                                     JournalOpen::Operator(inv.operatorName), QStringLiteral(PROJECT_VERSION),
+                                     QStringLiteral("command"), choice.simulator() != nullptr};
+    const std::unique_ptr<Journal> journal =
+        JournalOpen::Open(JournalTarget::Choose(inv.history, history.url), identity);
+    if (journal)
+        QObject::connect(journal.get(), &Journal::problem, journal.get(),
+                         [&out](const QString& text) { out.problem(QStringLiteral("journal: ") + text); });
+
     CommandSession session(inv, platform, out, vid, pid);
+    session.setJournal(journal.get());
     run.session = &session;
     return command.run(run);
 }

@@ -3,8 +3,11 @@
 #include "cli/ExitStatus.h"
 #include "cli/Output.h"
 #include "cli/StopSignal.h"
+#include "journal/Journal.h"
 #include "platform/Clock.h"
 #include "serial/BaudTable.h"
+#include <QCoreApplication>
+#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 
@@ -52,6 +55,53 @@ void CommandSession::flushLog()
 int CommandSession::stopped(const QString& message)
 {
     return m_out.result(StopSignal::ExitStatus(StopSignal::Received()), message);
+}
+
+int CommandSession::result(OperationRecord& rec, int exit, const QString& message, const QString& reason,
+                           const Output::Fields& more)
+{
+    using Result = OperationRecord::Result;
+    rec.finish(exit == EXIT_OK                                  ? Result::Ok
+               : exit == EXIT_SIGINT || exit == EXIT_SIGTERM ? Result::Cancelled
+                                                             : Result::Failed,
+               exit, message, reason);
+    if (m_journal) {
+        // What the journal has to say about it comes before the result,
+        // which is always the last thing a command prints.
+        m_journal->drain(JOURNAL_WAIT_MS);
+        QCoreApplication::sendPostedEvents();
+    }
+    return m_out.result(exit, message, reason, more);
+}
+
+int CommandSession::stopped(OperationRecord& rec, const QString& message)
+{
+    return result(rec, StopSignal::ExitStatus(StopSignal::Received()), message);
+}
+
+std::unique_ptr<OperationRecord> CommandSession::record(const QString& command) const
+{
+    auto rec = std::make_unique<OperationRecord>(m_journal, command);
+    // The IDs as --vid takes them, when they are IDs at all.
+    static const QRegularExpression id(QStringLiteral("^[0-9A-Fa-f]{4}$"));
+    if (id.match(m_strVid).hasMatch())
+        rec->fields().vid = m_strVid.toLower();
+    if (id.match(m_strPid).hasMatch())
+        rec->fields().pid = m_strPid.toLower();
+    return rec;
+}
+
+void CommandSession::Describe(OperationRecord& rec, const Controllers::ComPort& port)
+{
+    rec.fields().port = port.port;
+    rec.fields().usbPath = port.usbPath;
+    rec.fields().serial = port.serial;
+}
+
+void CommandSession::Describe(OperationRecord& rec, const Controllers::HidController& controller)
+{
+    rec.fields().usbPath = controller.usbPath;
+    rec.fields().serial = controller.serial;
 }
 
 bool CommandSession::haveIds(int& exit)
@@ -162,15 +212,15 @@ bool CommandSession::openHid()
     return found;
 }
 
-int CommandSession::hidNotFound()
+int CommandSession::hidNotFound(OperationRecord& rec)
 {
     // The controller is listed but would not open (closed to this user).
     const DeviceOutcome& why = m_hid.failure();
     if (!why.ok())
         m_out.log(why.line());
     m_out.log(QString::fromLatin1(NOT_FOUND));
-    return m_out.result(why.ok() ? EXIT_NO_CONTROLLER : ExitStatusOf(why), QString::fromLatin1(NOT_FOUND),
-                        why.ok() ? QStringLiteral("the controller went away") : why.line());
+    return result(rec, why.ok() ? EXIT_NO_CONTROLLER : ExitStatusOf(why), QString::fromLatin1(NOT_FOUND),
+                  why.ok() ? QStringLiteral("the controller went away") : why.line());
 }
 
 int CommandSession::hidExitStatus(const DeviceOutcome& failure) const
@@ -202,7 +252,7 @@ bool CommandSession::backIn(Mode mode, const QString& usbPath, QString& where)
     return true;
 }
 
-int CommandSession::finishSwitch(Mode mode, std::int64_t startMs, const QString& usbPath)
+int CommandSession::finishSwitch(OperationRecord& rec, Mode mode, std::int64_t startMs, const QString& usbPath)
 {
     Clock& clock = *m_platform.clock;
     const QString name = mode == Mode::Com ? QStringLiteral("COM") : QStringLiteral("HID");
@@ -211,17 +261,17 @@ int CommandSession::finishSwitch(Mode mode, std::int64_t startMs, const QString&
         if (backIn(mode, usbPath, where)) {
             Output::Fields fields{{QStringLiteral("mode"), name.toLower()}};
             if (mode == Mode::Com)
-                fields.push_back({QStringLiteral("port"), where});
+                fields.push_back({QStringLiteral("port"), rec.fields().port = where});
             else
-                fields.push_back({QStringLiteral("version"), m_strVersion});
-            return m_out.result(EXIT_OK, QStringLiteral("In %1 mode at %2").arg(name, where), QString(), fields);
+                fields.push_back({QStringLiteral("version"), rec.fields().version = m_strVersion});
+            return result(rec, EXIT_OK, QStringLiteral("In %1 mode at %2").arg(name, where), QString(), fields);
         }
         clock.sleepMs(SWITCH_POLL_MS);
     }
     if (StopSignal::Received())
-        return stopped(QStringLiteral("Stopped while waiting for the controller in %1 mode").arg(name));
-    return m_out.result(EXIT_TIMED_OUT,
-                        QStringLiteral("The controller is not back in %1 mode after %2 s").arg(name).arg(SWITCH_BACK_MS / 1000));
+        return stopped(rec, QStringLiteral("Stopped while waiting for the controller in %1 mode").arg(name));
+    return result(rec, EXIT_TIMED_OUT,
+                  QStringLiteral("The controller is not back in %1 mode after %2 s").arg(name).arg(SWITCH_BACK_MS / 1000));
 }
 
 int CommandSession::list()

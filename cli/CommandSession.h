@@ -1,5 +1,7 @@
 #pragma once
 #include "cli/Controllers.h"
+#include "cli/Output.h"
+#include "journal/OperationRecord.h"
 #include "hid/HidHost.h"
 #include "hid/HidLink.h"
 #include "operations/ImageFile.h"
@@ -10,7 +12,7 @@
 #include <functional>
 
 struct Invocation;
-class Output;
+class Journal;
 
 // One command of the command line on a platform (the hardware's or the
 // simulated one): the same operations the window's handlers run, their
@@ -19,11 +21,17 @@ class Output;
 // shows goes out as a log event. Main thread only.
 class CommandSession : public HidHost {
 public:
+    // The longest a command waits at its end for its records to be written.
+    static constexpr int JOURNAL_WAIT_MS = 3000;
+
     // vid and pid: the controller's IDs as four hex digits, empty when
     // unknown (then HID work is refused).
     CommandSession(const Invocation& inv, const Platform& platform, Output& out, const QString& vid,
                    const QString& pid);
     ~CommandSession() override;
+
+    // Where the operations are recorded; null: nowhere. Not owned.
+    void setJournal(Journal* journal) { m_journal = journal; }
 
     // The commands that talk to controllers; each returns its exit status.
     int list();
@@ -82,9 +90,9 @@ private:
     // The command's controller over HID: picked, the start event out, opened
     // into m_hid.m_hHid. False with exit set, after the result was printed,
     // when that could not be done.
-    bool startHid(Controllers::HidController& picked, int& exit);
+    bool startHid(Controllers::HidController& picked, OperationRecord& rec, int& exit);
     // The result for a controller that could not be opened over HID.
-    int hidNotFound();
+    int hidNotFound(OperationRecord& rec);
     // The exit status for a HID exchange that failed: a device that went
     // wrong while still on the bus refused (1) rather than vanished.
     int hidExitStatus(const DeviceOutcome& failure) const;
@@ -92,15 +100,27 @@ private:
     // the controller at usbPath (any when empty) is back in mode, at most
     // until SWITCH_BACK_MS after startMs, and prints the result: where it
     // was found, or that it is not back, or that a stop signal came.
-    int finishSwitch(Mode mode, std::int64_t startMs, const QString& usbPath);
+    int finishSwitch(OperationRecord& rec, Mode mode, std::int64_t startMs, const QString& usbPath);
     // Whether the controller at usbPath is back in mode; where says where.
     bool backIn(Mode mode, const QString& usbPath, QString& where);
     // The exit status and message for a stop signal that came.
     int stopped(const QString& message);
+    // The end of a recorded operation: the record completed with the same
+    // exit status, message and reason, written (as far as the journal can in
+    // JOURNAL_WAIT_MS), then the result printed.
+    int result(OperationRecord& rec, int exit, const QString& message, const QString& reason = {},
+               const Output::Fields& more = {});
+    int stopped(OperationRecord& rec, const QString& message);
+    // A record of command for this session's controller IDs.
+    std::unique_ptr<OperationRecord> record(const QString& command) const;
+    // The serial port's place in the record.
+    static void Describe(OperationRecord& rec, const Controllers::ComPort& port);
+    static void Describe(OperationRecord& rec, const Controllers::HidController& controller);
     // Sends the log messages put since the last call, oldest first.
     void flushLog();
 
     const Invocation& m_inv;
+    Journal* m_journal = nullptr;
     Platform m_platform;
     Output& m_out;
     SerialTransport m_transport;

@@ -1,42 +1,53 @@
 #include "cli/CommandTable.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandSession.h"
+#include "cli/HistoryCommand.h"
 #include "cli/UdevRuleCommand.h"
 
 const std::vector<Command>& Commands()
 {
+    using W = Command::Words;
     static const QStringList SERIAL = {"--port", "--usb-path", "--serial", "--baud"};
+    static const QStringList DOWNLOAD = SERIAL + QStringList{"--sha256"};
     static const std::vector<Command> commands = {
-        {"list", 0, nullptr, {}, true, "list",
+        {"list", W::None, nullptr, {}, true, "list",
          "the controllers attached: USB serial ports (COM mode)\n"
          "and HID devices with the VID/PID (HID mode), with\n"
          "USB path, serial number and, over HID, the version",
          [](CommandRun& r) { return r.session->list(); }},
-        {"info", 0, nullptr, {"--usb-path", "--serial"}, true, "info", "the version of the controller over HID",
+        {"info", W::None, nullptr, {"--usb-path", "--serial"}, true, "info", "the version of the controller over HID",
          [](CommandRun& r) { return r.session->info(); }},
-        {"flash", 1, nullptr, SERIAL, true, "flash FILE",
+        {"flash", W::One, nullptr, DOWNLOAD, true, "flash FILE",
          "download a flash image (.mvx), then look for the\n"
          "controller over HID",
          [](CommandRun& r) { return r.session->download(ImageFile::Kind::Flash); }},
-        {"eeprom", 1, nullptr, SERIAL, true, "eeprom FILE", "download an EEPROM image (.eep.mvx)",
+        {"eeprom", W::One, nullptr, DOWNLOAD, true, "eeprom FILE", "download an EEPROM image (.eep.mvx)",
          [](CommandRun& r) { return r.session->download(ImageFile::Kind::Eeprom); }},
-        {"switch", 1, "hid com", SERIAL, true, "switch hid|com",
+        {"switch", W::One, "hid com", SERIAL, true, "switch hid|com",
          "switch the controller to HID or COM mode, wait up to\n"
          "10 s until it is back and say where",
          [](CommandRun& r) {
              return r.inv.args.first() == QLatin1String("hid") ? r.session->switchToHid() : r.session->switchToCom();
          }},
-        {"status", 1, "d n z $", SERIAL + QStringList{"--seconds"}, true, "status d|n|z|$",
+        {"status", W::One, "d n z $", SERIAL + QStringList{"--seconds"}, true, "status d|n|z|$",
          "send a mode command; for d and n print the status\n"
          "reports, one a line, until the line is quiet for 1 s\n"
          "or --seconds have passed",
          [](CommandRun& r) { return r.session->status(); }},
-        {"calibrate", 0, nullptr, {"--usb-path", "--serial"}, true, "calibrate", "calibrate the touch panel over HID",
+        {"calibrate", W::None, nullptr, {"--usb-path", "--serial"}, true, "calibrate", "calibrate the touch panel over HID",
          [](CommandRun& r) { return r.session->calibrate(); }},
-        {"udev-rule", 0, nullptr, {}, false, "udev-rule [--config FILE]",
+        {"udev-rule", W::None, nullptr, {}, false, "udev-rule [--config FILE]",
          "print the udev rules that give users access to the\n"
          "controller",
          [](CommandRun& r) { return RunUdevRuleCommand(r.inv, r.out); }},
+        {"history", W::Optional, "verify",
+         {"--serial", "--usb-path", "--port", "--station", "--since", "--result", "--limit", "--csv"}, false,
+         "history [verify]",
+         "the journal of operations, newest first (filters:\n"
+         "--serial, --usb-path, --port, --station, --since,\n"
+         "--result, --limit; --csv or --json); verify checks\n"
+         "its seals",
+         [](CommandRun& r) { return RunHistoryCommand(r.inv, r.out); }},
     };
     return commands;
 }

@@ -17,10 +17,13 @@ struct CommandRun {
 
 // One command of the command line: its name, the words it takes, the
 // options it takes beyond those every command takes (--json, --simulate,
-// --config, --vid, --pid), its lines of --help, and the code that runs it.
+// --config, --vid, --pid, --history, --station, --operator), its lines of
+// --help, and the code that runs it.
 struct Command {
+    enum class Words { None, One, Optional };  // how many words follow the name
+
     const char* name;
-    int words;              // how many words follow the name: 0 or 1
+    Words words;
     const char* choices;    // the words allowed, space-separated; null: any word (a FILE)
     QStringList options;
     bool usesDevices;       // false: it runs without a platform (udev-rule)

@@ -8,14 +8,18 @@
 #include "operations/ModeSwitch.h"
 #include "platform/Clock.h"
 
-bool CommandSession::startHid(Controllers::HidController& picked, int& exit)
+bool CommandSession::startHid(Controllers::HidController& picked, OperationRecord& rec, int& exit)
 {
     if (!haveIds(exit) || !pickHid(picked, exit))
         return false;
+    Describe(rec, picked);
+    rec.begin();
     m_out.start(m_inv.command, {{QStringLiteral("path"), picked.path}});
-    if (openHid())
+    if (openHid()) {
+        rec.fields().version = m_strVersion;
         return true;
-    exit = hidNotFound();
+    }
+    exit = hidNotFound(rec);
     return false;
 }
 
@@ -23,7 +27,8 @@ int CommandSession::info()
 {
     int exit = 0;
     Controllers::HidController picked;
-    if (!startHid(picked, exit))
+    OperationRecord unrecorded(nullptr, m_inv.command);  // reading the version changes nothing
+    if (!startHid(picked, unrecorded, exit))
         return exit;
     const QString version = m_strVersion;
     m_hid.CloseHidDevice(m_hid.m_hHid);
@@ -39,7 +44,8 @@ int CommandSession::calibrate()
 {
     int exit = 0;
     Controllers::HidController picked;
-    if (!startHid(picked, exit))
+    const std::unique_ptr<OperationRecord> rec = record(QStringLiteral("calibrate"));
+    if (!startHid(picked, *rec, exit))
         return exit;
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid.m_hHid);
@@ -72,7 +78,7 @@ int CommandSession::calibrate()
     Log(message + QStringLiteral("\r\n"));
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
-    return m_out.result(status, message, reason);
+    return result(*rec, status, message, reason);
 }
 
 int CommandSession::switchToCom()
@@ -87,9 +93,13 @@ int CommandSession::switchToCom()
     Controllers::HidController picked;
     if (!pickHid(picked, exit))
         return exit;
+    const std::unique_ptr<OperationRecord> rec = record(QStringLiteral("switch-com"));
+    Describe(*rec, picked);
+    rec->begin();
     m_out.start(m_inv.command, {{QStringLiteral("mode"), QStringLiteral("com")}, {QStringLiteral("path"), picked.path}});
     if (!openHid())
-        return hidNotFound();
+        return hidNotFound(*rec);
+    rec->fields().version = m_strVersion;
     const std::int64_t start = m_platform.clock->nowMs();
     const DeviceOutcome sent = ModeSwitch::toCom(*m_hid.m_hHid, *m_platform.clock);
     if (!sent.ok())
@@ -97,6 +107,6 @@ int CommandSession::switchToCom()
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
     if (!sent.ok())
-        return m_out.result(hidExitStatus(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
-    return finishSwitch(Mode::Com, start, picked.usbPath);
+        return result(*rec, hidExitStatus(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
+    return finishSwitch(*rec, Mode::Com, start, picked.usbPath);
 }

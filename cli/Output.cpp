@@ -85,6 +85,16 @@ void Output::note(const QString& text)
     print(m_out, text);
 }
 
+void Output::problem(const QString& text)
+{
+    if (m_json) {
+        log(text);
+        return;
+    }
+    endBar();
+    print(m_err, QStringLiteral("morvax-tool: ") + text);
+}
+
 void Output::text(const QString& text)
 {
     if (m_json)

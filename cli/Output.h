@@ -35,6 +35,10 @@ public:
     // A line for people only: stdout in human text, nothing in JSON (where
     // the same facts travel as fields of an event).
     void note(const QString& text);
+    // Something the user should know that is not the command's result (the
+    // journal could not write): a log event in JSON, a line on stderr
+    // otherwise.
+    void problem(const QString& text);
     // Text that is the command's whole output (a file's contents), on
     // stdout as it is; nothing in JSON (where it travels in the result).
     void text(const QString& text);

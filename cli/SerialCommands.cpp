@@ -22,24 +22,36 @@ int CommandSession::download(ImageFile::Kind kind)
     // The name rules test the whole path, folders included, as the path a
     // file dialog gives.
     const QString path = QFileInfo(m_inv.args.first()).absoluteFilePath();
+    const std::unique_ptr<OperationRecord> rec = record(m_inv.command);
+    rec->fields().image = path;
     if (!ImageFile::NameFits(kind, path))
-        return m_out.result(EXIT_USAGE, ImageTransfer::WrongNameMessage(kind), path);
+        return result(*rec, EXIT_USAGE, ImageTransfer::WrongNameMessage(kind), path);
     ImageTransfer transfer(m_transport, kind);
     const DownloadOutcome loaded = transfer.load(path);
     if (loaded != DownloadOutcome::Success)
-        return m_out.result(EXIT_USAGE, transfer.message(loaded),
-                            loaded == DownloadOutcome::CannotOpenFile
-                                ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
-                                : transfer.text());
+        return result(*rec, EXIT_USAGE, transfer.message(loaded),
+                      loaded == DownloadOutcome::CannotOpenFile ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
+                                                                : transfer.text());
+    const int total = transfer.total();
+    rec->fields().imageSize = transfer.imageSize();
+    rec->fields().imageSha256 = transfer.sha256();
+    rec->fields().records = total;
+    const QString digest = QStringLiteral("%1: SHA-256 %2").arg(QFileInfo(path).fileName(), transfer.sha256());
+    if (!m_inv.sha256.isEmpty() && m_inv.sha256 != transfer.sha256())
+        return result(*rec, EXIT_USAGE, QStringLiteral("The image is not the one --sha256 names"),
+                      QStringLiteral("%1, not %2").arg(digest, m_inv.sha256));
     Controllers::ComPort port;
     int exit = 0;
     if (!pickPort(port, exit, QStringLiteral("Please switch to COM mode!")))
         return exit;
+    Describe(*rec, port);
+    rec->begin();
 
-    const int total = transfer.total();
     m_out.start(m_inv.command, {{QStringLiteral("file"), path},
                                 {QStringLiteral("records"), total},
-                                {QStringLiteral("port"), port.port}});
+                                {QStringLiteral("port"), port.port},
+                                {QStringLiteral("sha256"), transfer.sha256()}});
+    m_out.note(digest);
     QElapsedTimer took;
     took.start();
     const DownloadOutcome outcome =
@@ -47,33 +59,33 @@ int CommandSession::download(ImageFile::Kind kind)
     // The port is free again before anyone hears how it went.
     transfer.close();
     const double seconds = took.elapsed() / 1000.0;
+    rec->fields().accepted = transfer.accepted();
     const DeviceOutcome failure = transfer.failure();
     if (!failure.ok())
         m_out.log(failure.line());
     const QString message = transfer.message(outcome);
+    const Output::Fields accepted{{QStringLiteral("accepted"), transfer.accepted()}};
 
     switch (outcome) {
     case DownloadOutcome::Success:
         break;
     case DownloadOutcome::Cancelled:
         m_out.log(message);
-        return stopped(message);
+        return stopped(*rec, message);
     case DownloadOutcome::CannotOpenFile:
     case DownloadOutcome::LineTooLong:
         // The file changed or went after it was checked.
-        return m_out.result(EXIT_USAGE, message,
-                            outcome == DownloadOutcome::CannotOpenFile
-                                ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
-                                : transfer.text(),
-                            {{QStringLiteral("accepted"), transfer.accepted()}});
+        return result(*rec, EXIT_USAGE, message,
+                      outcome == DownloadOutcome::CannotOpenFile
+                          ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
+                          : transfer.text(),
+                      accepted);
     case DownloadOutcome::TooFewLines:
     case DownloadOutcome::WrongAnswer:
-        return m_out.result(EXIT_REFUSED, message, transfer.text(), {{QStringLiteral("accepted"), transfer.accepted()}});
-    default: {
-        const int status = failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
-        return m_out.result(status, message, failure.ok() ? transfer.text() : failure.line(),
-                            {{QStringLiteral("accepted"), transfer.accepted()}});
-    }
+        return result(*rec, EXIT_REFUSED, message, transfer.text(), accepted);
+    default:
+        return result(*rec, failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure), message,
+                      failure.ok() ? transfer.text() : failure.line(), accepted);
     }
 
     Output::Fields more{{QStringLiteral("accepted"), transfer.accepted()}, {QStringLiteral("seconds"), seconds}};
@@ -88,6 +100,7 @@ int CommandSession::download(ImageFile::Kind kind)
             summary += QStringLiteral("; no VID/PID, so not looked for over HID");
         } else if (openHid()) {
             mode = QStringLiteral("hid");
+            rec->fields().version = m_strVersion;
             summary += QStringLiteral("; the controller is in HID mode, version %1").arg(m_strVersion);
         } else {
             if (!m_hid.failure().ok())
@@ -96,7 +109,7 @@ int CommandSession::download(ImageFile::Kind kind)
         }
         more.push_back({QStringLiteral("mode"), mode});
     }
-    const int status = m_out.result(EXIT_OK, message, QString(), more);
+    const int status = result(*rec, EXIT_OK, message, QString(), more);
     m_out.note(summary);
     return status;
 }
@@ -110,30 +123,33 @@ int CommandSession::status()
     int exit = 0;
     if (!pickPort(port, exit, QString::fromLatin1(cmd.notInComMode)))
         return exit;
+    const std::unique_ptr<OperationRecord> rec = record(QStringLiteral("status-") + m_inv.args.first());
+    Describe(*rec, port);
+    rec->begin();
     m_out.start(m_inv.command,
                 {{QStringLiteral("mode"), m_inv.args.first()}, {QStringLiteral("port"), port.port}});
     StatusReportParser parser;
     int reports = 0;
-    const ModeCommand::Result result = cmd.exchange(
+    const ModeCommand::Result exchanged = cmd.exchange(
         m_transport, parser, *m_platform.clock, port.port,
         [&](const QString& report) {
             ++reports;
             m_out.line(report);
         },
         {m_inv.seconds * 1000, StopAsked});
-    if (!result.failure.ok()) {
-        m_out.log(result.failure.line());
-        return m_out.result(ExitStatusOf(result.failure),
-                            result.sent ? QStringLiteral("The answer to %1 could not be read").arg(m_inv.args.first())
-                                        : QStringLiteral("%1 was not sent").arg(m_inv.args.first()),
-                            result.failure.line(), {{QStringLiteral("reports"), reports}});
+    if (!exchanged.failure.ok()) {
+        m_out.log(exchanged.failure.line());
+        return result(*rec, ExitStatusOf(exchanged.failure),
+                      exchanged.sent ? QStringLiteral("The answer to %1 could not be read").arg(m_inv.args.first())
+                                     : QStringLiteral("%1 was not sent").arg(m_inv.args.first()),
+                      exchanged.failure.line(), {{QStringLiteral("reports"), reports}});
     }
     if (StopSignal::Received())
-        return stopped(QStringLiteral("Stopped after %1 status reports").arg(reports));
+        return stopped(*rec, QStringLiteral("Stopped after %1 status reports").arg(reports));
     const QString message = cmd.readsAnswer ? QStringLiteral("%1 status reports").arg(reports)
                                             : QStringLiteral("%1 sent").arg(m_inv.args.first());
-    return m_out.result(EXIT_OK, cmd.readsAnswer ? QString() : message, QString(),
-                        {{QStringLiteral("reports"), reports}});
+    return result(*rec, EXIT_OK, cmd.readsAnswer ? QString() : message, QString(),
+                  {{QStringLiteral("reports"), reports}});
 }
 
 int CommandSession::switchToHid()
@@ -151,16 +167,19 @@ int CommandSession::switchToHid()
     Controllers::ComPort port;
     if (!pickPort(port, exit, QStringLiteral("Please switch to COM mode!")))
         return exit;
+    const std::unique_ptr<OperationRecord> rec = record(QStringLiteral("switch-hid"));
+    Describe(*rec, port);
+    rec->begin();
     m_out.start(m_inv.command, {{QStringLiteral("mode"), QStringLiteral("hid")}, {QStringLiteral("port"), port.port}});
 
     const std::int64_t start = m_platform.clock->nowMs();
-    const ModeSwitch::PortResult result = ModeSwitch::SwitchToHid(m_transport, *m_platform.clock, port.port);
-    if (!result.failure.ok())
-        m_out.log(result.failure.line());
-    if (!result.opened)
-        return m_out.result(ExitStatusOf(result.failure), QStringLiteral("COM cannot open!"), result.failure.line());
-    if (!result.sent)
-        return m_out.result(result.failure.ok() ? EXIT_REFUSED : ExitStatusOf(result.failure),
-                            QStringLiteral("The switch command could not be sent!"), result.failure.line());
-    return finishSwitch(Mode::Hid, start, port.usbPath);
+    const ModeSwitch::PortResult sent = ModeSwitch::SwitchToHid(m_transport, *m_platform.clock, port.port);
+    if (!sent.failure.ok())
+        m_out.log(sent.failure.line());
+    if (!sent.opened)
+        return result(*rec, ExitStatusOf(sent.failure), QStringLiteral("COM cannot open!"), sent.failure.line());
+    if (!sent.sent)
+        return result(*rec, sent.failure.ok() ? EXIT_REFUSED : ExitStatusOf(sent.failure),
+                      QStringLiteral("The switch command could not be sent!"), sent.failure.line());
+    return finishSwitch(*rec, Mode::Hid, start, port.usbPath);
 }

@@ -1,5 +1,6 @@
 #include "operations/ImageFile.h"
 #include "platform/RegularFile.h"
+#include <QCryptographicHash>
 #include <algorithm>
 
 namespace {
@@ -13,16 +14,33 @@ QString RefusalText(const RegularFile& file)
     return file.errorText();
 }
 
+QString GrownText()
+{
+    return QStringLiteral("has grown past the %1 MiB an image may have").arg(ImageFile::MAX_FILE_BYTES / (1024 * 1024));
+}
+
+// Reads up to max raw bytes into raw, adding them to the digest; false (with
+// errorText) when reading fails or the file has grown past the bound.
+bool ReadRaw(RegularFile& file, QByteArray& raw, qint64 max, ImageFile::Digest& digest, QString& errorText)
+{
+    if (!file.read(raw, max) || (digest.bytes += raw.size()) > ImageFile::MAX_FILE_BYTES) {
+        errorText = file.error() == RegularFile::Error::None ? GrownText() : RefusalText(file);
+        return false;
+    }
+    digest.hash.addData(raw);
+    return true;
+}
+
 // The text of an open image file, in text mode, a piece at a time: a CR at
 // the end of a piece waits for the next one, which may begin with its LF.
-ImageLines::Source TextModeSource(RegularFile& file, QString& errorText)
+// Every raw byte read goes into digest.
+ImageLines::Source TextModeSource(RegularFile& file, QString& errorText, ImageFile::Digest& digest)
 {
     struct State {
         bool heldCr = false;
         bool ended = false;
-        qint64 total = 0;
     };
-    return [&file, &errorText, state = State{}](char* buffer, qint64 max) mutable -> qint64 {
+    return [&file, &errorText, &digest, state = State{}](char* buffer, qint64 max) mutable -> qint64 {
         for (;;) {
             if (state.ended) {
                 if (!state.heldCr)
@@ -32,13 +50,8 @@ ImageLines::Source TextModeSource(RegularFile& file, QString& errorText)
                 return 1;
             }
             QByteArray raw;
-            if (!file.read(raw, max - 1) || (state.total += raw.size()) > ImageFile::MAX_FILE_BYTES) {
-                errorText = file.error() == RegularFile::Error::None
-                                ? QStringLiteral("has grown past the %1 MiB an image may have")
-                                      .arg(ImageFile::MAX_FILE_BYTES / (1024 * 1024))
-                                : RefusalText(file);
+            if (!ReadRaw(file, raw, max - 1, digest, errorText))
                 return -1;
-            }
             if (raw.isEmpty()) {
                 state.ended = true;
                 continue;
@@ -161,6 +174,8 @@ ImageFile::Status ImageFile::Split(const QByteArray& bytes)
 ImageFile::Status ImageFile::Load(const QString& path)
 {
     m_lines.clear();
+    m_sha256.clear();
+    m_size = 0;
     m_count = 0;
     m_badLine = 0;
     m_errorText.clear();
@@ -184,6 +199,12 @@ ImageFile::Status ImageFile::Load(const QString& path)
             m_errorText = reader.errorText();
             return Status::CannotOpen;
         case ImageLines::Next::End:
+            if (!reader.finish(m_sha256)) {
+                m_count = 0;
+                m_errorText = reader.errorText();
+                return Status::CannotOpen;
+            }
+            m_size = reader.bytesRead();
             return Status::Ok;
         }
     }
@@ -201,7 +222,25 @@ bool ImageFile::Reader::open(const QString& path)
         m_errorText = RefusalText(*m_file);
         return false;
     }
-    m_lines = std::make_unique<ImageLines>(TextModeSource(*m_file, m_errorText));
+    m_lines = std::make_unique<ImageLines>(TextModeSource(*m_file, m_errorText, m_digest));
+    return true;
+}
+
+bool ImageFile::Reader::finish(QString& sha256)
+{
+    if (!m_file || !m_file->isOpen()) {
+        if (m_errorText.isEmpty())
+            m_errorText = QStringLiteral("could no longer be read");
+        return false;
+    }
+    // The rest of the file after the lines sent (an empty line ends them).
+    for (QByteArray raw;;) {
+        if (!ReadRaw(*m_file, raw, 64 * 1024, m_digest, m_errorText))
+            return false;
+        if (raw.isEmpty())
+            break;
+    }
+    sha256 = QString::fromLatin1(m_digest.hash.result().toHex());
     return true;
 }
 

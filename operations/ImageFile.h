@@ -1,6 +1,7 @@
 #pragma once
 #include "operations/ImageLines.h"
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -69,6 +70,10 @@ public:
     Status Load(const QString& path);
     // The lines to send, after Load or Split.
     int count() const { return m_count; }
+    // After a successful Load: the file's SHA-256 (lower-case hex, as
+    // sha256sum gives it) and its size in bytes.
+    QString sha256() const { return m_sha256; }
+    qint64 size() const { return m_size; }
     // With LineTooLong: the 1-based number of the offending line.
     int badLine() const { return m_badLine; }
     // With CannotOpen: why, in a few words.
@@ -82,19 +87,35 @@ public:
 
     // The lines of an image file read one at a time, as Load checks them: a
     // download holds one line in memory, not the file.
+    // The raw bytes of a file read so far and their SHA-256.
+    struct Digest {
+        QCryptographicHash hash{QCryptographicHash::Sha256};
+        qint64 bytes = 0;
+    };
+
     class Reader {
     public:
         Reader();
         ~Reader();
+        Reader(const Reader&) = delete;
+        Reader& operator=(const Reader&) = delete;
         // False when the file cannot be opened; errorText() says why.
         bool open(const QString& path);
         ImageLines::Next next(QByteArray& line);
-        // Why open or next failed, in a few words.
+        // Reads what is left of the file after the lines taken, and gives
+        // the SHA-256 of all its bytes (lower-case hex), as sha256sum does.
+        // False when the file can no longer be read or has grown past the
+        // bound; errorText() says why.
+        bool finish(QString& sha256);
+        // The file's bytes read so far.
+        qint64 bytesRead() const { return m_digest.bytes; }
+        // Why open, next or finish failed, in a few words.
         QString errorText() const { return m_errorText; }
 
     private:
         std::unique_ptr<RegularFile> m_file;
         std::unique_ptr<ImageLines> m_lines;
+        Digest m_digest;
         QString m_errorText;
     };
 
@@ -103,4 +124,6 @@ private:
     int m_count = 0;
     int m_badLine = 0;
     QString m_errorText;
+    QString m_sha256;
+    qint64 m_size = 0;
 };

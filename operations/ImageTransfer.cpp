@@ -54,6 +54,19 @@ DownloadOutcome ImageTransfer::send(const QString& portName, const std::function
         m_badLine = m_accepted + 1;
     if (outcome == DownloadOutcome::CannotOpenFile)
         m_fileError = reader.errorText().isEmpty() ? QStringLiteral("could no longer be read") : reader.errorText();
+    if (outcome != DownloadOutcome::Success)
+        return outcome;
+    // The bytes sent must be those checked: a file rewritten meanwhile with
+    // lines that still fit is caught by its digest.
+    QString sent;
+    if (!reader.finish(sent)) {
+        m_fileError = reader.errorText();
+        return DownloadOutcome::CannotOpenFile;
+    }
+    if (sent != m_image.sha256()) {
+        m_fileError = QStringLiteral("changed while it was sent (SHA-256 %1, checked as %2)").arg(sent, m_image.sha256());
+        return DownloadOutcome::CannotOpenFile;
+    }
     return outcome;
 }
 

@@ -38,6 +38,11 @@ public:
 
     ImageFile::Kind kind() const { return m_kind; }
     const ImageDownload::Rules& rules() const { return m_rules; }
+    // The loaded image's SHA-256 (lower-case hex, as sha256sum gives it) and
+    // size in bytes. A send fails as for a changed file when the bytes it
+    // read differ.
+    QString sha256() const { return m_image.sha256(); }
+    qint64 imageSize() const { return m_image.size(); }
     // Records in the loaded image.
     int total() const { return m_image.count(); }
     // Records the controller accepted in the last send().
