@@ -7,6 +7,7 @@
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "hid/HidLink.h"
+#include "journal/Journal.h"
 #include "operations/StatusReportParser.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/Prompts.h"
@@ -48,6 +49,10 @@ CToolDlg::CToolDlg(const Platform& platform, QWidget* parent) : QDialog(parent),
 
 CToolDlg::~CToolDlg()
 {
+    // What the journal still has to write is written before the window goes.
+    if (m_journal)
+        disconnect(m_journal.get(), nullptr, this, nullptr);
+    m_journal.reset();
     m_logBox.reset();
     if (m_platform.watcher) {
         m_platform.watcher->stop();

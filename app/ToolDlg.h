@@ -14,7 +14,9 @@
 
 class CHoverButton;
 class CLedCtrl;
+class Journal;
 class LogBox;
+class OperationRecord;
 struct ModeIndication;
 class CFrameEdit;
 class ModeSwatch;
@@ -186,11 +188,22 @@ public:
     // For a HID command: closes a port still held and opens the controller
     // over HID into the link's m_hHid. False, after "Could not find the
     // specified HID device!" (and why) was shown, when it is not there.
-    bool OpenHidForCommand();
+    // The record, when the controller is not there, is completed so.
+    bool OpenHidForCommand(OperationRecord& rec);
     // True when the controller is still attached as far as enumeration tells:
     // a serial port the port rule accepts, or a HID interface with the VID
     // and PID as the members hold them. Opens nothing and changes nothing.
     bool ControllerPresent() const;
+    // The journal the window's operations are recorded in, opened at the
+    // first call; null when they are recorded nowhere.
+    Journal* journal();
+    // A record of command with the VID and PID of the edits and, overSerial,
+    // the port of the port edit and where the serial-port map puts it. Not
+    // begun yet.
+    std::unique_ptr<OperationRecord> Record(const QString& command, bool overSerial);
+    // The controller the HID link has open: its USB path, serial number and
+    // version, into rec.
+    void DescribeHidController(OperationRecord& rec) const;
     // A message box with the application's name as caption.
     void MessageBox(const QString& text);
     // The dialog's own message box (no caption given).
@@ -218,4 +231,6 @@ private:
     bool m_bInitDone = false;
     std::vector<bool> m_pendingEvents;  // true: arrival
     std::unique_ptr<LogBox> m_logBox;   // the log box and m_strLog
+    std::unique_ptr<Journal> m_journal;
+    bool m_journalOpened = false;
 };

@@ -2,6 +2,8 @@
 // buttons) and downloading it into the controller (the download buttons).
 #include "app/ModeIndication.h"
 #include "app/ToolDlg.h"
+#include "cli/ExitStatus.h"
+#include "journal/OperationRecord.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "hid/HidLink.h"
@@ -13,6 +15,7 @@
 #include "serial/SerialTransport.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QProgressBar>
 
@@ -148,78 +151,103 @@ private:
     QElapsedTimer m_sinceFetch;
 };
 
-// Downloads the image at path of kind k; true on success, after the message
-// and the light. The bar ends at 0 on every path that opened the port.
-bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgressBar* bar, CLedCtrl* led)
+// Downloads the image at path of kind k into the controller in COM mode,
+// recording it in rec; true on success, after the message and the light
+// (rec is then left for the caller to complete). The bar ends at 0 on every
+// path that opened the port.
+bool DownloadImage(CToolDlg& d, const ImageKind& k, const QString& path, QProgressBar* bar, CLedCtrl* led,
+                   OperationRecord& rec)
 {
-    if (d.g_bComMode != 1) {
-        d.MessageBox(QStringLiteral("Please switch to COM mode!"));
-        return false;
-    }
+    using Result = OperationRecord::Result;
+    rec.fields().image = path;
     // The whole image is read and checked before the port opens, so a file
     // that cannot be sent whole is refused with nothing sent.
     ImageTransfer transfer(*d.m_transport, k.kind);
     const DownloadOutcome loaded = transfer.load(path);
     if (loaded != DownloadOutcome::Success) {
+        const QString why = loaded == DownloadOutcome::CannotOpenFile ? CannotOpenLine(path, transfer.fileError())
+                                                                      : transfer.text();
+        rec.finish(Result::Failed, EXIT_USAGE, transfer.message(loaded), why.trimmed());
         if (loaded == DownloadOutcome::CannotOpenFile) {
-            d.Log(CannotOpenLine(path, transfer.fileError()));
+            d.Log(why);
             d.UpdateData(false);
         }
         d.MessageBox(transfer.message(loaded));
         return false;
     }
+    rec.fields().imageSize = transfer.imageSize();
+    rec.fields().imageSha256 = transfer.sha256();
+    rec.fields().records = transfer.total();
+    rec.begin();
     bar->setRange(0, qMax(transfer.total(), 1));  // 0..0 would make the bar a busy indicator
 
     // From here on only a success of this download may show green.
     d.SetLight(led, LED_RED);
     bar->setValue(0);
+    // Which bytes go out, before the first record does.
+    d.Log(QStringLiteral("%1: SHA-256 %2\r\n").arg(QFileInfo(path).fileName(), transfer.sha256()));
+    d.UpdateData(false);
     DownloadOutcome outcome;
     {
         DownloadInput input(*d.m_platform.clock);
         outcome = transfer.send(
             d.m_strComPort, [bar](int sent) { bar->setValue(sent); }, [&input] { return input.stopAsked(); });
     }
+    rec.fields().accepted = transfer.accepted();
+    const DeviceOutcome failure = transfer.failure();
+    QString reason = failure.line();
     // The cause goes in front of the log before the message is shown.
     if (outcome != DownloadOutcome::Success)
         d.ShowSerialFailure();
     if (outcome == DownloadOutcome::CannotOpenFile) {  // gone or changed since it was checked
+        reason = CannotOpenLine(path, transfer.fileError()).trimmed();
         d.Log(CannotOpenLine(path, transfer.fileError()));
         d.UpdateData(false);
+    } else if (reason.isEmpty() && outcome != DownloadOutcome::Success && outcome != DownloadOutcome::Cancelled) {
+        reason = transfer.text();
     }
+    const QString message = transfer.message(outcome);
+    const int exit = ExitStatusOf(outcome, failure);
 
     switch (outcome) {
     case DownloadOutcome::Success:
         break;
     case DownloadOutcome::Cancelled:
         // The user stopped it: said in the log, with no box to close.
-        d.Log(transfer.message(outcome) + QStringLiteral("\r\n"));
+        rec.finish(Result::Cancelled, exit, message);
+        d.Log(message + QStringLiteral("\r\n"));
         d.UpdateData(false);
         transfer.close();
         bar->setValue(0);
         return false;
     default:
-        d.DialogMessageBox(transfer.message(outcome));
+        rec.stopClock();
+        d.DialogMessageBox(message);
+        rec.finish(Result::Failed, exit, message, reason);
         transfer.close();
         bar->setValue(0);
         return false;
     }
+    rec.stopClock();
     d.UpdateData(false);
     transfer.close();
     bar->setValue(0);
-    d.DialogMessageBox(transfer.message(outcome));
+    d.DialogMessageBox(message);
     d.SetLight(led, LED_GREEN);
     return true;
 }
 
 // After a flash download the controller may come back as a HID device: the
 // mode flag and the lamps of the two switch buttons follow what is found.
-void ProbeHidAfterFlash(CToolDlg& d)
+// True when the controller was found over HID.
+bool ProbeHidAfterFlash(CToolDlg& d)
 {
     // A handle found here stays open in the HID link.
     const bool found = d.m_hid->OpenHidDevice();
     if (!found && !d.m_hid->failure().ok())
         d.Log(d.m_hid->failure().line() + QStringLiteral("\r\n"));
     d.ShowMode(found ? Indications::FLASHED_TO_HID : Indications::FLASHED_IN_COM);
+    return found;
 }
 } // namespace
 
@@ -235,11 +263,26 @@ void CToolDlg::OnFlashOpen()
 
 void CToolDlg::OnEepromDownload()
 {
-    DownloadImage(*this, EEPROM, m_strEepromFile, m_progEeprom, m_ledEeprom);
+    if (g_bComMode != 1) {
+        MessageBox(QStringLiteral("Please switch to COM mode!"));
+        return;
+    }
+    const std::unique_ptr<OperationRecord> rec = Record(QStringLiteral("eeprom"), true);
+    if (DownloadImage(*this, EEPROM, m_strEepromFile, m_progEeprom, m_ledEeprom, *rec))
+        rec->finish(OperationRecord::Result::Ok, EXIT_OK, QStringLiteral("DownLoad Successful!"));
 }
 
 void CToolDlg::OnFlashDownload()
 {
-    if (DownloadImage(*this, FLASH, m_strFlashFile, m_progFlash, m_ledFlash))
-        ProbeHidAfterFlash(*this);
+    if (g_bComMode != 1) {
+        MessageBox(QStringLiteral("Please switch to COM mode!"));
+        return;
+    }
+    const std::unique_ptr<OperationRecord> rec = Record(QStringLiteral("flash"), true);
+    if (!DownloadImage(*this, FLASH, m_strFlashFile, m_progFlash, m_ledFlash, *rec))
+        return;
+    // The version, when the controller came back over HID, belongs to it.
+    if (ProbeHidAfterFlash(*this))
+        rec->fields().version = m_strVersion;
+    rec->finish(OperationRecord::Result::Ok, EXIT_OK, QStringLiteral("DownLoad Successful!"));
 }

@@ -3,6 +3,8 @@
 #include "serial/SerialPortRule.h"
 #include "app/ModeIndication.h"
 #include "app/ToolDlg.h"
+#include "cli/ExitStatus.h"
+#include "journal/OperationRecord.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "controls/ModeSwatch.h"
@@ -71,6 +73,9 @@ void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
         dlg.MessageBox(QString::fromLatin1(cmd.notInComMode));
         return;
     }
+    const std::unique_ptr<OperationRecord> rec =
+        dlg.Record(QStringLiteral("status-") + QLatin1Char("dnz$"[id]), true);
+    rec->begin();
     const ModeCommand::Result result =
         cmd.exchange(*dlg.m_transport, *dlg.m_parser, *dlg.m_platform.clock, dlg.m_strComPort,
                      [&dlg](const QString& report) {
@@ -86,6 +91,10 @@ void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
     }
     if (face.reloadsControls)
         dlg.UpdateData(false);
+    if (result.failure.ok())
+        rec->finish(OperationRecord::Result::Ok, EXIT_OK, QString());
+    else
+        rec->finish(OperationRecord::Result::Failed, ExitStatusOf(result.failure), QString(), result.failure.line());
     // A command that did not reach the controller marks nothing.
     if (!result.sent)
         return;

@@ -1,6 +1,8 @@
 // Mode switching, device arrival and removal, calibration.
 #include "app/ModeIndication.h"
 #include "app/ToolDlg.h"
+#include "cli/ExitStatus.h"
+#include "journal/OperationRecord.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "hid/HidLink.h"
@@ -33,17 +35,26 @@ void CToolDlg::OnSwitchToHid()
         return;
     }
     UpdateData(true);
+    using Result = OperationRecord::Result;
+    const std::unique_ptr<OperationRecord> rec = Record(QStringLiteral("switch-hid"), true);
+    rec->begin();
     const ModeSwitch::PortResult result = ModeSwitch::SwitchToHid(*m_transport, *m_platform.clock, m_strComPort);
     if (!result.opened) {
+        rec->finish(Result::Failed, ExitStatusOf(result.failure), QStringLiteral("COM cannot open!"),
+                    result.failure.line());
         ShowSerialFailure();
         DialogMessageBox(QStringLiteral("COM cannot open!"));
         return;
     }
     if (!result.sent) {
         // Not sent: the controller stays in COM mode, and no arrival follows.
+        rec->finish(Result::Failed, result.failure.ok() ? EXIT_REFUSED : ExitStatusOf(result.failure), QString(),
+                    result.failure.line());
         ShowSerialFailure();
         return;
     }
+    // The window does not wait for the controller's return: sent is done.
+    rec->finish(Result::Ok, EXIT_OK, QString());
     UpdateData(false);
     ShowMode(Indications::SWITCHED_TO_HID);
     // The port is gone once the controller is in HID mode; the box keeps the
@@ -59,13 +70,21 @@ void CToolDlg::OnSwitchToCom()
         MessageBox(QStringLiteral("Already Open COM!"));
         return;
     }
-    if (!OpenHidForCommand())
+    using Result = OperationRecord::Result;
+    const std::unique_ptr<OperationRecord> rec = Record(QStringLiteral("switch-com"), false);
+    rec->begin();
+    if (!OpenHidForCommand(*rec))
         return;
+    DescribeHidController(*rec);
     // The indication changes when the serial port arrives (OnDeviceChange).
     // A command the device did not take makes no switch: the controller stays
     // where it is and no arrival follows, so only why is told.
-    if (const DeviceOutcome sent = ModeSwitch::toCom(*m_hid->m_hHid, *m_platform.clock); !sent.ok())
+    if (const DeviceOutcome sent = ModeSwitch::toCom(*m_hid->m_hHid, *m_platform.clock); !sent.ok()) {
         Log(sent.line() + QStringLiteral("\r\n"));
+        rec->finish(Result::Failed, HidExitStatus(sent, m_hid->Present(m_strVid, m_strPid)), QString(), sent.line());
+    } else {
+        rec->finish(Result::Ok, EXIT_OK, QString());
+    }
     m_hid->CloseHidDevice(m_hid->m_hHid);
     UpdateData(false);
 }
@@ -73,19 +92,26 @@ void CToolDlg::OnSwitchToCom()
 void CToolDlg::OnCalibrate()
 {
     ConfigureBulb(m_btnCalibrate, IDI_BULB_GREY, -20);
-    if (!OpenHidForCommand())
+    const std::unique_ptr<OperationRecord> rec = Record(QStringLiteral("calibrate"), false);
+    rec->begin();
+    if (!OpenHidForCommand(*rec))
         return;
+    DescribeHidController(*rec);
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid->m_hHid);
-    if (outcome == Calibration::Outcome::Succeeded) {
-        Log(QStringLiteral("HID calibrate successfully!\r\n"));
+    const bool succeeded = outcome == Calibration::Outcome::Succeeded;
+    const QString message =
+        succeeded ? QStringLiteral("HID calibrate successfully!") : QStringLiteral("HID calibrate failed1!");
+    if (succeeded) {
         ConfigureBulb(m_btnCalibrate, IDI_BULB_GREEN, -20);
-    } else {
+    } else if (!calibration.failure().ok()) {
         // Why, under the message, when the device failed rather than answered.
-        if (!calibration.failure().ok())
-            Log(calibration.failure().line() + QStringLiteral("\r\n"));
-        Log(QStringLiteral("HID calibrate failed1!\r\n"));
+        Log(calibration.failure().line() + QStringLiteral("\r\n"));
     }
+    Log(message + QStringLiteral("\r\n"));
+    rec->finish(succeeded ? OperationRecord::Result::Ok : OperationRecord::Result::Failed,
+                ExitStatusOf(outcome, calibration.failure(), !succeeded && m_hid->Present(m_strVid, m_strPid)),
+                message, calibration.reason(outcome));
     // Should the read-back still be blocked, only this handle closes; the
     // device itself goes when the read returns.
     m_hid->CloseHidDevice(m_hid->m_hHid);
@@ -140,13 +166,16 @@ void CToolDlg::OnDeviceChange(bool arrived)
     ShowNoController(*this, Indications::NOTHING_ARRIVED);
 }
 
-bool CToolDlg::OpenHidForCommand()
+bool CToolDlg::OpenHidForCommand(OperationRecord& rec)
 {
     // A port still held is closed first: the controller leaves COM mode.
     if (m_transport->m_hCom != SerialTransport::Handle::None)
         m_transport->CloseComPort();
     if (m_hid->OpenHidDevice())
         return true;
+    const DeviceOutcome& why = m_hid->failure();
+    rec.finish(OperationRecord::Result::Failed, why.ok() ? EXIT_NO_CONTROLLER : ExitStatusOf(why),
+               QStringLiteral("Could not find the specified HID device!"), why.line());
     LogHidNotFound();
     UpdateData(false);
     return false;

@@ -225,9 +225,7 @@ int CommandSession::hidNotFound(OperationRecord& rec)
 
 int CommandSession::hidExitStatus(const DeviceOutcome& failure) const
 {
-    if (failure.kind() == DeviceOutcome::Kind::Gone && m_hid.Present(m_strVid, m_strPid))
-        return EXIT_REFUSED;
-    return failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
+    return HidExitStatus(failure, m_hid.Present(m_strVid, m_strPid));
 }
 
 bool CommandSession::backIn(Mode mode, const QString& usbPath, QString& where)

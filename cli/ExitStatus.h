@@ -1,4 +1,6 @@
 #pragma once
+#include "operations/Calibration.h"
+#include "operations/DownloadOutcome.h"
 #include "platform/DeviceOutcome.h"
 
 // The exit statuses of the commands, as --help and the README list them.
@@ -36,4 +38,52 @@ inline int ExitStatusOf(const DeviceOutcome& failure)
         break;
     }
     return failure.step() == Step::Open || failure.step() == Step::Configure ? EXIT_NO_CONTROLLER : EXIT_REFUSED;
+}
+
+// The status for a HID exchange that failed: a device that went wrong while
+// it is still on the bus (stillThere) refused (1) rather than vanished.
+inline int HidExitStatus(const DeviceOutcome& failure, bool stillThere)
+{
+    if (failure.kind() == DeviceOutcome::Kind::Gone && stillThere)
+        return EXIT_REFUSED;
+    return failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
+}
+
+// The status for how a download ended; failure is the transport's, and a
+// stop counts as stopSignal's.
+inline int ExitStatusOf(DownloadOutcome outcome, const DeviceOutcome& failure, int stopStatus = EXIT_SIGINT)
+{
+    switch (outcome) {
+    case DownloadOutcome::Success:
+        return EXIT_OK;
+    case DownloadOutcome::Cancelled:
+        return stopStatus;
+    case DownloadOutcome::CannotOpenFile:
+    case DownloadOutcome::LineTooLong:
+        return EXIT_USAGE;
+    case DownloadOutcome::TooFewLines:
+    case DownloadOutcome::WrongAnswer:
+        return EXIT_REFUSED;
+    case DownloadOutcome::PortFailed:
+    case DownloadOutcome::NoAnswer:
+        break;
+    }
+    return failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure);
+}
+
+// The status for how a calibration ended; stillThere as for HidExitStatus.
+inline int ExitStatusOf(Calibration::Outcome outcome, const DeviceOutcome& failure, bool stillThere)
+{
+    switch (outcome) {
+    case Calibration::Outcome::Succeeded:
+        return EXIT_OK;
+    case Calibration::Outcome::TimedOut:
+    case Calibration::Outcome::ReadFailed:
+        // The device failed rather than answered: its failure says how.
+        return HidExitStatus(failure, stillThere);
+    case Calibration::Outcome::WrongAnswer:
+    case Calibration::Outcome::TooQuick:
+        break;
+    }
+    return EXIT_REFUSED;
 }

@@ -50,28 +50,10 @@ int CommandSession::calibrate()
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid.m_hHid);
     const DeviceOutcome& failure = calibration.failure();
-    QString message = QStringLiteral("HID calibrate failed1!");
-    QString reason = failure.line();
-    int status = EXIT_REFUSED;
-    switch (outcome) {
-    case Calibration::Outcome::Succeeded:
-        message = QStringLiteral("HID calibrate successfully!");
-        status = EXIT_OK;
-        break;
-    case Calibration::Outcome::TimedOut:
-    case Calibration::Outcome::ReadFailed:
-        // The device failed rather than answered: its failure says how.
-        status = hidExitStatus(failure);
-        break;
-    case Calibration::Outcome::WrongAnswer:
-        reason = QStringLiteral("the controller answered %1 %2")
-                     .arg(calibration.report()[0], 2, 16, QLatin1Char('0'))
-                     .arg(calibration.report()[1], 2, 16, QLatin1Char('0'));
-        break;
-    case Calibration::Outcome::TooQuick:
-        reason = QStringLiteral("the answer came within the same second");
-        break;
-    }
+    const bool succeeded = outcome == Calibration::Outcome::Succeeded;
+    const QString message = succeeded ? QStringLiteral("HID calibrate successfully!") : QStringLiteral("HID calibrate failed1!");
+    const QString reason = calibration.reason(outcome);
+    const int status = ExitStatusOf(outcome, failure, !succeeded && m_hid.Present(m_strVid, m_strPid));
     // As the window's log has them: why, then the message, then the close.
     if (!failure.ok())
         Log(failure.line() + QStringLiteral("\r\n"));

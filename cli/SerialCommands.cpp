@@ -72,20 +72,14 @@ int CommandSession::download(ImageFile::Kind kind)
     case DownloadOutcome::Cancelled:
         m_out.log(message);
         return stopped(*rec, message);
-    case DownloadOutcome::CannotOpenFile:
-    case DownloadOutcome::LineTooLong:
-        // The file changed or went after it was checked.
-        return result(*rec, EXIT_USAGE, message,
-                      outcome == DownloadOutcome::CannotOpenFile
-                          ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
-                          : transfer.text(),
-                      accepted);
-    case DownloadOutcome::TooFewLines:
-    case DownloadOutcome::WrongAnswer:
-        return result(*rec, EXIT_REFUSED, message, transfer.text(), accepted);
     default:
-        return result(*rec, failure.ok() ? EXIT_REFUSED : ExitStatusOf(failure), message,
-                      failure.ok() ? transfer.text() : failure.line(), accepted);
+        // A file that changed or went after it was checked says so; a port
+        // that failed, how.
+        return result(*rec, ExitStatusOf(outcome, failure), message,
+                      outcome == DownloadOutcome::CannotOpenFile ? QStringLiteral("%1: %2").arg(path, transfer.fileError())
+                      : failure.ok() || outcome == DownloadOutcome::LineTooLong ? transfer.text()
+                                                                                : failure.line(),
+                      accepted);
     }
 
     Output::Fields more{{QStringLiteral("accepted"), transfer.accepted()}, {QStringLiteral("seconds"), seconds}};

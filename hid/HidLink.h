@@ -38,6 +38,9 @@ public:
     // an interface with the VID and PID: the first such interface that could
     // not be opened, with the OS error. ok() when there was none.
     const DeviceOutcome& failure() const { return m_failure; }
+    // The interface the search looked at last: after a successful
+    // OpenHidDevice, the controller's (its USB path and serial number).
+    const HidInterface& lastInterface() const { return m_lastInterface; }
     // Whether the bus lists an interface whose IDs the texts vid and pid
     // match: enumeration only, nothing is opened, logged or shown.
     bool Present(const QString& vid, const QString& pid) const;

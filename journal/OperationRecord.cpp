@@ -26,14 +26,21 @@ void OperationRecord::begin()
         m_journal->begin(m_record);
 }
 
+void OperationRecord::stopClock()
+{
+    if (m_record.finishedMs)
+        return;
+    m_record.finishedMs = QDateTime::currentMSecsSinceEpoch();
+    m_record.durationMs = m_took.elapsed();
+}
+
 void OperationRecord::finish(Result result, int exit, const QString& message, const QString& reason)
 {
     if (m_finished)
         return;
     begin();
     m_finished = true;
-    m_record.finishedMs = QDateTime::currentMSecsSinceEpoch();
-    m_record.durationMs = m_took.elapsed();
+    stopClock();
     m_record.result = result == Result::Ok         ? QStringLiteral("ok")
                       : result == Result::Cancelled ? QStringLiteral("cancelled")
                                                     : QStringLiteral("failed");

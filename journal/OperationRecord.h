@@ -23,11 +23,16 @@ public:
 
     JournalRecord& fields() { return m_record; }
     void begin();
+    // The operation is over, though its record is not complete yet (a
+    // message box still up, a version still to read): its end time and
+    // duration are taken now.
+    void stopClock();
     // Completes the record; the first call counts. Begins it first when
     // begin() was not called (an operation refused at once).
     void finish(Result result, int exit, const QString& message, const QString& reason = {});
 
     bool begun() const { return m_begun; }
+    bool clockStopped() const { return m_record.finishedMs.has_value(); }
     bool finished() const { return m_finished; }
 
 private:

@@ -133,3 +133,21 @@ Calibration::Outcome Calibration::run(std::unique_ptr<HidDevice>& device)
         return Outcome::TooQuick;
     return Outcome::Succeeded;
 }
+
+QString Calibration::reason(Outcome outcome) const
+{
+    switch (outcome) {
+    case Outcome::Succeeded:
+        return {};
+    case Outcome::WrongAnswer:
+        return QStringLiteral("the controller answered %1 %2")
+            .arg(m_report[0], 2, 16, QLatin1Char('0'))
+            .arg(m_report[1], 2, 16, QLatin1Char('0'));
+    case Outcome::TooQuick:
+        return QStringLiteral("the answer came within the same second");
+    case Outcome::ReadFailed:
+    case Outcome::TimedOut:
+        break;
+    }
+    return m_failure.line();
+}

@@ -57,6 +57,9 @@ public:
     // failed or timed out), with the OS error; ok() when the device answered
     // (a wrong or too quick answer is the controller's, not the device's).
     const DeviceOutcome& failure() const { return m_failure; }
+    // Why an outcome is not a success, in one line: the device's failure,
+    // or what the controller answered; empty for Succeeded.
+    QString reason(Outcome outcome) const;
 
 private:
     Clock& m_clock;

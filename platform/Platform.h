@@ -15,4 +15,5 @@ struct Platform {
     SerialPortMap* portMap = nullptr;
     HidBus* hidBus = nullptr;
     DeviceWatcher* watcher = nullptr;
+    bool simulated = false;  // the simulated controller, not the hardware
 };

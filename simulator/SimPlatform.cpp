@@ -55,7 +55,7 @@ std::vector<SimController*> SimPlatform::Pointers(const std::vector<std::unique_
     return out;
 }
 
-Platform SimPlatform::platform() { return {&m_clock, &m_prompts, &m_portMap, &m_hidBus, &m_watcher}; }
+Platform SimPlatform::platform() { return {&m_clock, &m_prompts, &m_portMap, &m_hidBus, &m_watcher, true}; }
 
 bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count, QString& error)
 {

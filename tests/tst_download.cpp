@@ -12,12 +12,21 @@
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QProgressBar>
+#include <QCryptographicHash>
 #include <QtTest>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+namespace {
+// The line a download puts in front of the log before its first record.
+QString DigestLine(const QString& name, const QByteArray& bytes)
+{
+    return name + ": SHA-256 " + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + "\r\n";
+}
+} // namespace
 
 namespace {
 QString Write(DialogFixture& f, const QString& name, const QByteArray& bytes)
@@ -183,7 +192,9 @@ private slots:
             reason = f.dir.filePath(name) + QStringLiteral(": cannot open: No such file or directory\r\n");
         if (knobs.silentFromRecord > 0)
             reason = f.controller().portName() + QStringLiteral(": read: no answer within 0.3 s\r\n");
-        QCOMPARE(logAtMessage, reason + logBefore);
+        // Every download that starts says first which bytes it sends.
+        const QString digest = refused ? QString() : DigestLine(name, image);
+        QCOMPARE(logAtMessage, reason + digest + logBefore);
         QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
         QCOMPARE(led->color(), ok ? LED_GREEN : LED_RED);
         QList<int> moves;  // one step a record, then back to 0
@@ -215,7 +226,8 @@ private slots:
         // line went out and were accepted.
         DialogFixture f;
         f.open();
-        const QString path = Write(f, "fw.eep.mvx", (QByteArray(280, 'r') + '\n').repeated(300));
+        const QByteArray image = (QByteArray(280, 'r') + '\n').repeated(300);
+        const QString path = Write(f, "fw.eep.mvx", image);
         connect(f.dlg->m_progEeprom, &QProgressBar::valueChanged, [&](int v) {
             QFile file(path);
             if (v == 5 && file.open(QIODevice::WriteOnly))  // truncated, the same file
@@ -228,7 +240,7 @@ private slots:
         QCOMPARE(f.prompts.messages,
                  QStringList{QStringLiteral("Line %1 of the file is too long for one record!").arg(records + 1)});
         QCOMPARE(f.prompts.captions, QStringList{"Error"});
-        QCOMPARE(f.shownLog(), logBefore);
+        QCOMPARE(f.shownLog(), DigestLine("fw.eep.mvx", image) + logBefore);
         QCOMPARE(f.dlg->m_ledEeprom->color(), LED_RED);
         QCOMPARE(f.dlg->m_progEeprom->value(), 0);
         QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
@@ -356,8 +368,8 @@ private slots:
         QVERIFY(f.prompts.messages.isEmpty());
         QCOMPARE(LightState(f.dlg->m_ledFlash), 0);
         QVERIFY(held ? received >= atRecord && received < 227 : received == atRecord);
-        QCOMPARE(f.shownLog(),
-                 QStringLiteral("Download cancelled at record %1 of 227\r\n").arg(received) + logBefore);
+        QCOMPARE(f.shownLog(), QStringLiteral("Download cancelled at record %1 of 227\r\n").arg(received) +
+                                    DigestLine("fw.mvx", Lines(227)) + logBefore);
     }
 };
 
