@@ -2,17 +2,20 @@
 # Installs the Debian 12 packages that building, running, testing and
 # packaging morvax-tool need (clang and its runtime for scripts/fuzz.sh; the
 # validators of the desktop entry and the metainfo, dpkg-shlibdeps and file
-# for cpack -G DEB). Runs apt-get only when something is missing.
+# for cpack -G DEB; Qt's SQLite and PostgreSQL drivers for the journal, and
+# a PostgreSQL server, which the line-journal tests start privately). Runs
+# apt-get only when something is missing.
 set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libqt6sql6-sqlite libqt6sql6-psql
   libhidapi-dev libudev-dev
   fonts-liberation
   xvfb xauth imagemagick x11-utils
   clang libclang-rt-dev
   desktop-file-utils appstream dpkg-dev file
+  postgresql
 )
 
 missing=()

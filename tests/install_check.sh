@@ -53,9 +53,10 @@ grep -qF 'ATTRS{idVendor}=="2f5a", ATTRS{idProduct}=="0107"' <<<"$out" || fail "
   || { cat "$work/cpack.log"; fail "cpack"; }
 deb="$(ls "$work"/pkg/morvax-tool_*.deb)"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libhidapi-hidraw0 libudev1 qt6-qpa-plugins; do
+for lib in libqt6widgets6 libhidapi-hidraw0 libudev1 qt6-qpa-plugins libqt6sql6-sqlite; do
   grep -qF "$lib" <<<"$depends" || fail "package does not depend on $lib: $depends"
 done
+grep -qF libqt6sql6-psql <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "package does not recommend libqt6sql6-psql"
 [ "$(dpkg-deb -f "$deb" Maintainer)" = "The morvax-tool developers" ] || fail "maintainer"
 packaged="$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sed 's|^\./||' | LC_ALL=C sort)"
 [ "$packaged" = "$expected" ] || fail "packaged files differ from the installed ones"
