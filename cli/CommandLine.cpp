@@ -298,6 +298,16 @@ Options:
   --baud RATE           serial rate: 9600, 38400, 115200, 128000, 230400,
                         256000 or 460800 (default)
   --seconds N           how long status reads at most (default 10)
+  --sha256 HEX          flash, eeprom: the image must have this SHA-256
+  --history TARGET      the journal: a file, or off (default: MORVAX_HISTORY,
+                        else [History] Url= in Config.ini, else
+                        ~/.local/state/morvax-tool/history.db)
+  --station NAME        the station the journal names (default: [History]
+                        Station=, else the host name)
+  --operator NAME       the operator the journal names (default: the user)
+  --since WHEN, --result R, --limit N, --csv
+                        history: records since a UTC date or time, of one
+                        result, the newest N, as CSV
   --json                one JSON object a line on stdout: start, progress,
                         log and result events
   -h, --help            this text
@@ -307,13 +317,16 @@ With several controllers attached and none picked, a command refuses and
 lists them. Progress goes to stderr, results to stdout. SIGINT and SIGTERM
 stop a download after the record in flight and close the port.
 
+The journal's seals (history verify) show an edited, deleted or inserted
+record; they are tamper-evident, not a signature.
+
 Exit status:
   0    success
   1    the controller refused or failed (wrong answer, too few lines,
-       calibration failed)
+       calibration failed); history verify: a broken seal
   2    usage error or bad image file
   3    no controller, the port or device cannot be opened, or several
-       controllers and none picked
+       controllers and none picked; history: the journal cannot be read
   4    timed out (no answer, the controller took no data, not back after
        a switch)
   5    the controller vanished during the operation
