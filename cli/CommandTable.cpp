@@ -40,13 +40,14 @@ const std::vector<Command>& Commands()
          "print the udev rules that give users access to the\n"
          "controller",
          [](CommandRun& r) { return RunUdevRuleCommand(r.inv, r.out); }},
-        {"history", W::Optional, "verify",
+        {"history", W::Optional, "verify sync",
          {"--serial", "--usb-path", "--port", "--station", "--since", "--result", "--limit", "--csv"}, false,
-         "history [verify]",
+         "history [verify|sync]",
          "the journal of operations, newest first (filters:\n"
          "--serial, --usb-path, --port, --station, --since,\n"
          "--result, --limit; --csv or --json); verify checks\n"
-         "its seals",
+         "its seals; sync forwards what waits for the line's\n"
+         "database",
          [](CommandRun& r) { return RunHistoryCommand(r.inv, r.out); }},
     };
     return commands;

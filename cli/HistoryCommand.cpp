@@ -5,6 +5,8 @@
 #include "journal/Journal.h"
 #include "journal/JournalOpen.h"
 #include "journal/JournalStore.h"
+#include "journal/LineStore.h"
+#include "journal/PgStore.h"
 #include "settings/HistorySettings.h"
 #include "settings/SettingsFile.h"
 #include <QFileInfo>
@@ -43,15 +45,46 @@ QString Table(const std::vector<JournalRecord>& records)
 }
 } // namespace
 
+namespace {
+// history sync: what this station's store holds for the line database and
+// has not sent, sent now.
+int Sync(const JournalTarget& target, Output& out)
+{
+    if (target.kind != JournalTarget::Kind::Line)
+        return out.result(EXIT_USAGE, QStringLiteral("history sync forwards to a line database, and %1 is none")
+                                          .arg(target.kind == JournalTarget::Kind::Off ? QStringLiteral("off")
+                                                                                         : target.shown()));
+    const QString local = JournalOpen::LocalPath();
+    // No store on this station: nothing waits.
+    if (!QFileInfo::exists(local))
+        return out.result(EXIT_OK, QStringLiteral("0 records forwarded"), QString(), {{QStringLiteral("forwarded"), 0}});
+    LineStore store(local, target.where);
+    if (!store.open(true))
+        return out.result(EXIT_NO_CONTROLLER, QStringLiteral("The station's journal cannot be read"), store.problem());
+    int forwarded = 0;
+    if (store.forward(forwarded))
+        return out.result(EXIT_OK, QStringLiteral("%1 records forwarded").arg(forwarded), QString(),
+                          {{QStringLiteral("forwarded"), forwarded}});
+    const int status = store.serverFailure() == int(PgStore::Failure::TimedOut) ? EXIT_TIMED_OUT : EXIT_NO_CONTROLLER;
+    return out.result(status, QStringLiteral("Records wait for the line database (%1 forwarded)").arg(forwarded),
+                      store.problem(), {{QStringLiteral("forwarded"), forwarded}});
+}
+} // namespace
+
 int RunHistoryCommand(const Invocation& inv, Output& out)
 {
     const QString config = inv.config.isEmpty() ? SettingsFilePath(QStringLiteral("Config.ini")) : inv.config;
     const JournalTarget target = JournalTarget::Choose(inv.history, ReadHistorySettings(config).url);
+    if (!inv.args.isEmpty() && inv.args.first() == QLatin1String("sync"))
+        return Sync(target, out);
     std::unique_ptr<JournalStore> store = JournalOpen::Reader(target);
     const bool verify = !inv.args.isEmpty() && inv.args.first() == QLatin1String("verify");
     if (!store || !store->open(false)) {
-        if (store && !store->problem().isEmpty())
-            return out.result(EXIT_NO_CONTROLLER, QStringLiteral("The journal cannot be read"), store->problem());
+        if (store && !store->problem().isEmpty()) {
+            const auto* line = dynamic_cast<const PgStore*>(store.get());
+            return out.result(line && line->failure() == PgStore::Failure::TimedOut ? EXIT_TIMED_OUT : EXIT_NO_CONTROLLER,
+                              QStringLiteral("The journal cannot be read"), store->problem());
+        }
         // No journal yet: nothing was recorded.
         if (verify)
             return out.result(EXIT_OK, QStringLiteral("0 records checked"), QString(), {{QStringLiteral("checked"), 0}});

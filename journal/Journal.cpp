@@ -43,6 +43,9 @@ Journal::Journal(StoreMaker makeStore, Identity identity, QObject* parent)
 
 Journal::~Journal()
 {
+    // What was written here is forwarded next time: only the local writes
+    // are waited for.
+    m_stopForwarding = true;
     drain(DRAIN_MS);
     {
         std::lock_guard lock(m_mutex);
@@ -187,6 +190,7 @@ void Journal::handle(Job& job)
             m_inserted.insert(r.uuid);
         else
             tell(m_store->problem());
+        forward();
         return;
     }
     // A record whose start could not be written is written whole at its end.
@@ -200,5 +204,12 @@ void Journal::handle(Job& job)
     }
     m_inserted.remove(r.uuid);
     if (!m_store->complete(r))
+        tell(m_store->problem());
+    forward();
+}
+
+void Journal::forward()
+{
+    if (!m_stopForwarding && !m_store->forwardWaiting(m_stopForwarding))
         tell(m_store->problem());
 }

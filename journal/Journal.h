@@ -77,6 +77,7 @@ private:
     bool haveStore();
     void tell(const QString& text);
     void completeAbandoned();
+    void forward();
 
     StoreMaker m_makeStore;
     Identity m_identity;
@@ -85,6 +86,7 @@ private:
     QSet<QString> m_inserted;               // uuids written as running (journal's thread)
     QSet<QString> m_told;                   // problems already told (journal's thread)
 
+    std::atomic<bool> m_stopForwarding{false};  // set when the journal closes
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;

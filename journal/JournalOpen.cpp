@@ -1,4 +1,6 @@
 #include "journal/JournalOpen.h"
+#include "journal/LineStore.h"
+#include "journal/PgStore.h"
 #include "journal/SqliteStore.h"
 #include <QSysInfo>
 #include <pwd.h>
@@ -8,15 +10,30 @@ namespace JournalOpen {
 
 std::unique_ptr<JournalStore> Reader(const JournalTarget& target)
 {
-    if (target.kind == JournalTarget::Kind::File)
+    switch (target.kind) {
+    case JournalTarget::Kind::File:
         return std::make_unique<SqliteStore>(target.where);
+    case JournalTarget::Kind::Line:
+        return std::make_unique<PgStore>(target.where);
+    case JournalTarget::Kind::Off:
+        break;
+    }
     return nullptr;
 }
+
+QString LocalPath() { return JournalTarget::DefaultPath(qgetenv("XDG_STATE_HOME"), qgetenv("HOME")); }
 
 std::unique_ptr<Journal> Open(const JournalTarget& target, const Journal::Identity& identity)
 {
     if (target.kind == JournalTarget::Kind::Off || (identity.simulated && !target.named))
         return nullptr;
+    if (target.kind == JournalTarget::Kind::Line) {
+        // The station's own store first, the line's database after.
+        const QString local = LocalPath();
+        return std::make_unique<Journal>(
+            [local, target]() -> std::unique_ptr<JournalStore> { return std::make_unique<LineStore>(local, target.where); },
+            identity);
+    }
     return std::make_unique<Journal>([target] { return Reader(target); }, identity);
 }
 

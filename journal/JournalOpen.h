@@ -14,7 +14,11 @@ namespace JournalOpen {
 std::unique_ptr<Journal> Open(const JournalTarget& target, const Journal::Identity& identity);
 
 // A store to read target with (history), or null when the target is off.
+// A line's database is read whole, every station's records.
 std::unique_ptr<JournalStore> Reader(const JournalTarget& target);
+// The station's own store, where records for a line wait to be forwarded:
+// the default file.
+QString LocalPath();
 
 // The station: given (--station), else from the settings file, else the
 // host's name.

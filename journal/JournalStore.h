@@ -2,6 +2,7 @@
 #include "journal/JournalRecord.h"
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -47,6 +48,15 @@ public:
     virtual bool running(const QString& host, std::vector<JournalRecord>& out) = 0;
     virtual bool query(const HistoryFilter& filter, std::vector<JournalRecord>& out) = 0;
     virtual bool verify(VerifyResult& out) = 0;
+    // After a write: sends on what waits for another store (a line's
+    // database), until it is all sent or stop is set. False, with problem(),
+    // when something could not be sent; true when nothing waits (always, for
+    // a store that forwards nothing).
+    virtual bool forwardWaiting(const std::atomic<bool>& stop)
+    {
+        (void)stop;
+        return true;
+    }
 
     QString problem() const { return m_problem; }
     // Things the user should hear of although the call worked (a damaged

@@ -64,7 +64,7 @@ QStringList SqlStore::migration(int from) const
     switch (from) {
     case 0:
         // The first schema: one row per operation, completed in place.
-        return {QStringLiteral("CREATE TABLE records (id %1, uuid TEXT NOT NULL UNIQUE, started BIGINT NOT NULL, "
+        return {QStringLiteral("CREATE TABLE morvax_journal (id %1, uuid TEXT NOT NULL UNIQUE, started BIGINT NOT NULL, "
                                "finished BIGINT, duration_ms BIGINT, station TEXT NOT NULL, host TEXT NOT NULL, "
                                "process_id BIGINT NOT NULL, operator TEXT, tool_version TEXT, origin TEXT, "
                                "command TEXT, slot TEXT, port TEXT, usb_path TEXT, serial TEXT, vid TEXT, pid TEXT, "
@@ -72,15 +72,15 @@ QStringList SqlStore::migration(int from) const
                                "accepted INTEGER, result TEXT NOT NULL, exit_status INTEGER, message TEXT, "
                                "reason TEXT, simulated INTEGER NOT NULL, seq BIGINT, prev_link TEXT, link TEXT)")
                     .arg(idColumn()),
-                QStringLiteral("CREATE UNIQUE INDEX records_seal ON records (station, seq)"),
-                QStringLiteral("CREATE INDEX records_serial ON records (serial, started)"),
-                QStringLiteral("CREATE INDEX records_started ON records (started)")};
+                QStringLiteral("CREATE UNIQUE INDEX morvax_journal_seal ON morvax_journal (station, seq)"),
+                QStringLiteral("CREATE INDEX morvax_journal_serial ON morvax_journal (serial, started)"),
+                QStringLiteral("CREATE INDEX morvax_journal_started ON morvax_journal (started)")};
     case 1:
         // Running records are looked for at every write; records not yet
         // forwarded to a line database are marked.
-        return {QStringLiteral("CREATE INDEX records_running ON records (host) WHERE result = 'running'"),
-                QStringLiteral("ALTER TABLE records ADD COLUMN forwarded INTEGER NOT NULL DEFAULT 0"),
-                QStringLiteral("CREATE INDEX records_unforwarded ON records (id) WHERE forwarded = 0")};
+        return {QStringLiteral("CREATE INDEX morvax_journal_running ON morvax_journal (host) WHERE result = 'running'"),
+                QStringLiteral("ALTER TABLE morvax_journal ADD COLUMN forwarded INTEGER NOT NULL DEFAULT 0"),
+                QStringLiteral("CREATE INDEX morvax_journal_unforwarded ON morvax_journal (id) WHERE forwarded = 0")};
     default:
         return {};
     }
@@ -89,7 +89,7 @@ QStringList SqlStore::migration(int from) const
 bool SqlStore::insert(JournalRecord& r)
 {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("INSERT INTO records (uuid, started, station, host, process_id, operator, tool_version, "
+    q.prepare(QStringLiteral("INSERT INTO morvax_journal (uuid, started, station, host, process_id, operator, tool_version, "
                              "origin, command, slot, port, usb_path, serial, vid, pid, version, image, image_size, "
                              "image_sha256, records, accepted, result, simulated) "
                              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -115,7 +115,7 @@ bool SqlStore::complete(JournalRecord& r)
     auto rollback = [this] { QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK")); };
     QSqlQuery last(m_db);
     last.prepare(QStringLiteral(
-        "SELECT seq, link FROM records WHERE station = ? AND seq IS NOT NULL ORDER BY seq DESC LIMIT 1"));
+        "SELECT seq, link FROM morvax_journal WHERE station = ? AND seq IS NOT NULL ORDER BY seq DESC LIMIT 1"));
     last.addBindValue(r.station);
     if (!exec(last, QStringLiteral("cannot read the last record of the station"))) {
         rollback();
@@ -126,10 +126,10 @@ bool SqlStore::complete(JournalRecord& r)
     r.link = r.computeLink();
 
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("UPDATE records SET finished = ?, duration_ms = ?, operator = ?, slot = ?, port = ?, "
+    q.prepare(QStringLiteral("UPDATE morvax_journal SET finished = ?, duration_ms = ?, operator = ?, slot = ?, port = ?, "
                              "usb_path = ?, serial = ?, vid = ?, pid = ?, version = ?, image = ?, image_size = ?, "
                              "image_sha256 = ?, records = ?, accepted = ?, result = ?, exit_status = ?, message = ?, "
-                             "reason = ?, seq = ?, prev_link = ?, link = ? WHERE uuid = ? AND result = 'running'"));
+                             "reason = ?, seq = ?, prev_link = ?, link = ?, forwarded = 0 WHERE uuid = ? AND result = 'running'"));
     for (const QVariant& v :
          {Opt(r.finishedMs), Opt(r.durationMs), Text(r.operatorName), Text(r.slot), Text(r.port), Text(r.usbPath),
           Text(r.serial), Text(r.vid), Text(r.pid), Text(r.version), Text(r.image), Opt(r.imageSize),
@@ -192,7 +192,7 @@ bool SqlStore::running(const QString& host, std::vector<JournalRecord>& out)
     out.clear();
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM records WHERE host = ? AND result = 'running' ORDER BY id")
+    q.prepare(QStringLiteral("SELECT %1 FROM morvax_journal WHERE host = ? AND result = 'running' ORDER BY id")
                   .arg(QLatin1String(COLUMNS)));
     q.addBindValue(host);
     if (!exec(q, QStringLiteral("cannot read the running records")))
@@ -200,6 +200,30 @@ bool SqlStore::running(const QString& host, std::vector<JournalRecord>& out)
     while (q.next())
         out.push_back(FromQuery(q));
     return true;
+}
+
+bool SqlStore::unforwarded(int limit, std::vector<JournalRecord>& out)
+{
+    out.clear();
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM morvax_journal WHERE forwarded = 0 ORDER BY id LIMIT %2")
+                  .arg(QLatin1String(COLUMNS))
+                  .arg(limit));
+    if (!exec(q, QStringLiteral("cannot read the records to forward")))
+        return false;
+    while (q.next())
+        out.push_back(FromQuery(q));
+    return true;
+}
+
+bool SqlStore::markForwarded(const QString& uuid, const QString& result)
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("UPDATE morvax_journal SET forwarded = 1 WHERE uuid = ? AND result = ?"));
+    q.addBindValue(uuid);
+    q.addBindValue(result);
+    return exec(q, QStringLiteral("cannot mark a record forwarded"));
 }
 
 bool SqlStore::query(const HistoryFilter& f, std::vector<JournalRecord>& out)
@@ -222,7 +246,7 @@ bool SqlStore::query(const HistoryFilter& f, std::vector<JournalRecord>& out)
         where << QStringLiteral("started >= ?");
         values << qint64(*f.sinceMs);
     }
-    QString sql = QStringLiteral("SELECT %1 FROM records").arg(QLatin1String(COLUMNS));
+    QString sql = QStringLiteral("SELECT %1 FROM morvax_journal").arg(QLatin1String(COLUMNS));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY started DESC, id DESC");
@@ -247,7 +271,7 @@ bool SqlStore::verify(VerifyResult& out)
     q.setForwardOnly(true);
     // Every completed record must be sealed; within a station the sequence
     // counts from 1 without a gap and each link covers its predecessor's.
-    if (!q.exec(QStringLiteral("SELECT %1 FROM records WHERE result <> 'running' ORDER BY station, seq, id")
+    if (!q.exec(QStringLiteral("SELECT %1 FROM morvax_journal WHERE result <> 'running' ORDER BY station, seq, id")
                     .arg(QLatin1String(COLUMNS))))
         return fail(QStringLiteral("cannot read the records"), q.lastError().text());
     QString station;

@@ -21,6 +21,13 @@ public:
     bool query(const HistoryFilter& filter, std::vector<JournalRecord>& out) override;
     bool verify(VerifyResult& out) override;
 
+    // The records not yet forwarded to a line database as they stand now,
+    // oldest first, at most limit of them.
+    bool unforwarded(int limit, std::vector<JournalRecord>& out);
+    // Marks the record of uuid forwarded, if its result is still result (a
+    // completion meanwhile needs forwarding again).
+    bool markForwarded(const QString& uuid, const QString& result);
+
     // The schema version this tool writes.
     static constexpr int SCHEMA_VERSION = 2;
 
