@@ -27,15 +27,16 @@ bool PlatformChoice::choose(Kind kind, Clock& clock, Prompts& prompts, QString& 
         m_linux = std::make_unique<LinuxPlatform>(clock, prompts);
         return true;
     }
-    SimKnobs knobs;
-    int count = 1;
+    // --simulate's mode for every controller, unless MORVAX_SIM gives one.
+    SimKnobs defaults;
+    defaults.startMode = kind == Kind::SimulatedHid ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
+    std::vector<SimKnobs> controllers;
     QString why;
-    if (!SimPlatform::ParseSettings(qEnvironmentVariable(SIM_SETTINGS), knobs, count, why)) {
+    if (!SimPlatform::ParseSettings(qEnvironmentVariable(SIM_SETTINGS), defaults, controllers, why)) {
         error = QStringLiteral("%1: %2").arg(QString::fromLatin1(SIM_SETTINGS), why);
         return false;
     }
-    knobs.startMode = kind == Kind::SimulatedHid ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
-    m_sim = std::make_unique<SimPlatform>(clock, prompts, knobs, count);
+    m_sim = std::make_unique<SimPlatform>(clock, prompts, controllers);
     return true;
 }
 

@@ -8,7 +8,12 @@
 
 
 SimPlatform::SimPlatform(Clock& clock, Prompts& prompts, const SimKnobs& knobs, int count)
-    : m_clock(clock), m_prompts(prompts), m_controllers(MakeControllers(clock, knobs, count)),
+    : SimPlatform(clock, prompts, Controllers(knobs, count))
+{
+}
+
+SimPlatform::SimPlatform(Clock& clock, Prompts& prompts, const std::vector<SimKnobs>& controllers)
+    : m_clock(clock), m_prompts(prompts), m_controllers(MakeControllers(clock, controllers)),
       m_portMap(Pointers(m_controllers)), m_hidBus(Pointers(m_controllers)), m_watcher(Pointers(m_controllers))
 {
 }
@@ -21,29 +26,12 @@ SimPlatform::~SimPlatform()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-std::vector<std::unique_ptr<SimController>> SimPlatform::MakeControllers(Clock& clock, const SimKnobs& knobs,
-                                                                         int count)
+std::vector<std::unique_ptr<SimController>> SimPlatform::MakeControllers(Clock& clock,
+                                                                         const std::vector<SimKnobs>& knobs)
 {
-    count = std::clamp(count, 1, MAX_CONTROLLERS);
     std::vector<std::unique_ptr<SimController>> out;
-    for (int i = 0; i < count; ++i) {
-        SimKnobs k = knobs;
-        if (count > 1) {
-            k.usbPath += "." + std::to_string(i + 1);
-            // MVX0001, MVX0002, ...: the number at the end counts up.
-            std::size_t digits = k.serialNumber.size();
-            while (digits > 0 && std::isdigit(static_cast<unsigned char>(k.serialNumber[digits - 1])))
-                --digits;
-            const std::string stem = k.serialNumber.substr(0, digits);
-            const std::string tail = k.serialNumber.substr(digits);
-            const long first = tail.empty() ? 1 : std::stol(tail);
-            std::string number = std::to_string(first + i);
-            if (number.size() < tail.size())
-                number.insert(0, tail.size() - number.size(), '0');
-            k.serialNumber = stem + number;
-        }
+    for (const SimKnobs& k : knobs)
         out.push_back(std::make_unique<SimController>(clock, k));
-    }
     return out;
 }
 
@@ -57,7 +45,10 @@ std::vector<SimController*> SimPlatform::Pointers(const std::vector<std::unique_
 
 Platform SimPlatform::platform() { return {&m_clock, &m_prompts, &m_portMap, &m_hidBus, &m_watcher, true}; }
 
-bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count, QString& error)
+namespace {
+// Sets the knob key of knobs to value; false when the key is unknown or the
+// value not understood. count, when given, takes "controllers".
+bool Apply(SimKnobs& knobs, int* count, const QString& key, const QString& value)
 {
     // Each setting takes its value text and says whether it understood it.
     auto number = [](int& to) {
@@ -83,10 +74,17 @@ bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count
     };
     const std::vector<std::pair<const char*, std::function<bool(const QString&)>>> settings = {
         {"controllers",
-         [&count](const QString& v) {
+         [count](const QString& v) {
              bool ok = false;
-             count = v.toInt(&ok);
-             return ok && count >= 1 && count <= MAX_CONTROLLERS;
+             const int n = v.toInt(&ok);
+             if (count)
+                 *count = n;
+             return count && ok && n >= 1 && n <= SimPlatform::MAX_CONTROLLERS;
+         }},
+        {"startMode",
+         [&knobs](const QString& v) {
+             knobs.startMode = v == QLatin1String("hid") ? SimKnobs::Mode::Hid : SimKnobs::Mode::Com;
+             return v == QLatin1String("com") || v == QLatin1String("hid");
          }},
         {"vid", hex16(knobs.vid)},
         {"pid", hex16(knobs.pid)},
@@ -115,14 +113,82 @@ bool SimPlatform::ParseSettings(const QString& text, SimKnobs& knobs, int& count
         {"usbPath", text8(knobs.usbPath)},
         {"serialNumber", text8(knobs.serialNumber)},
     };
-    for (const QString& item : text.split(u',', Qt::SkipEmptyParts)) {
-        const qsizetype eq = item.indexOf(u'=');
-        const QString key = item.left(eq).trimmed();
-        const QString value = item.mid(eq + 1).trimmed();
-        const auto it = std::find_if(settings.begin(), settings.end(),
-                                     [&key](const auto& s) { return key == QLatin1String(s.first); });
-        if (eq <= 0 || value.isEmpty() || it == settings.end() || !it->second(value)) {
-            error = QStringLiteral("simulator setting '%1' not understood").arg(item.trimmed());
+    const auto it = std::find_if(settings.begin(), settings.end(),
+                                 [&key](const auto& s) { return key == QLatin1String(s.first); });
+    return it != settings.end() && it->second(value);
+}
+} // namespace
+
+std::vector<SimKnobs> SimPlatform::Controllers(const SimKnobs& knobs, int count)
+{
+    count = std::clamp(count, 1, MAX_CONTROLLERS);
+    std::vector<SimKnobs> out;
+    for (int i = 0; i < count; ++i) {
+        SimKnobs k = knobs;
+        if (count > 1) {
+            k.usbPath += "." + std::to_string(i + 1);
+            // MVX0001, MVX0002, ...: the number at the end counts up.
+            std::size_t digits = k.serialNumber.size();
+            while (digits > 0 && std::isdigit(static_cast<unsigned char>(k.serialNumber[digits - 1])))
+                --digits;
+            const std::string stem = k.serialNumber.substr(0, digits);
+            const std::string tail = k.serialNumber.substr(digits);
+            const long first = tail.empty() ? 1 : std::stol(tail);
+            std::string number = std::to_string(first + i);
+            if (number.size() < tail.size())
+                number.insert(0, tail.size() - number.size(), '0');
+            k.serialNumber = stem + number;
+        }
+        out.push_back(k);
+    }
+    return out;
+}
+
+bool SimPlatform::ParseSettings(const QString& text, const SimKnobs& defaults, std::vector<SimKnobs>& controllers,
+                                QString& error)
+{
+    struct Item {
+        int controller;  // 0 for every controller, else from 1
+        QString key, value, text;
+    };
+    std::vector<Item> items;
+    for (const QString& raw : text.split(u',', Qt::SkipEmptyParts)) {
+        const qsizetype eq = raw.indexOf(u'=');
+        Item item{0, raw.left(eq).trimmed(), raw.mid(eq + 1).trimmed(), raw.trimmed()};
+        // "3.unplugAtRecord=10": the knob of controller 3 alone.
+        if (const qsizetype dot = item.key.indexOf(u'.'); dot > 0) {
+            bool ok = false;
+            item.controller = item.key.left(dot).toInt(&ok);
+            item.key = item.key.mid(dot + 1);
+            if (!ok || item.controller < 1)
+                item.controller = -1;
+        }
+        if (eq <= 0 || item.value.isEmpty() || item.controller < 0) {
+            error = QStringLiteral("simulator setting '%1' not understood").arg(item.text);
+            return false;
+        }
+        items.push_back(item);
+    }
+    SimKnobs all = defaults;
+    int count = 1;
+    for (const Item& item : items)
+        if (item.controller == 0 && !Apply(all, &count, item.key, item.value)) {
+            error = QStringLiteral("simulator setting '%1' not understood").arg(item.text);
+            return false;
+        }
+    controllers = Controllers(all, count);
+    for (const Item& item : items) {
+        if (item.controller == 0)
+            continue;
+        if (item.controller > count) {
+            error = QStringLiteral("simulator setting '%1' names controller %2 of %3")
+                        .arg(item.text)
+                        .arg(item.controller)
+                        .arg(count);
+            return false;
+        }
+        if (!Apply(controllers[std::size_t(item.controller - 1)], nullptr, item.key, item.value)) {
+            error = QStringLiteral("simulator setting '%1' not understood").arg(item.text);
             return false;
         }
     }

@@ -18,6 +18,8 @@ public:
     // sits at "<usbPath>.<i+1>" (behind a hub) with the serial number's
     // last digits counting up.
     SimPlatform(Clock& clock, Prompts& prompts, const SimKnobs& knobs = {}, int count = 1);
+    // One controller for each knobs (at least one, at most MAX_CONTROLLERS).
+    SimPlatform(Clock& clock, Prompts& prompts, const std::vector<SimKnobs>& controllers);
     // Ends blocked HID read-backs and waits for their
     // workers to close the devices they still hold (a second at most), before
     // the bus goes.
@@ -31,20 +33,29 @@ public:
     // The most controllers one platform simulates.
     static constexpr int MAX_CONTROLLERS = 16;
 
+    // count controllers with knobs, but for their place on the USB bus and
+    // their serial number: with more than one, controller i (from 0) sits at
+    // "<usbPath>.<i+1>" (behind a hub) with the serial number's last digits
+    // counting up.
+    static std::vector<SimKnobs> Controllers(const SimKnobs& knobs, int count);
+
     // Reads simulator settings from text such as
-    // "controllers=2,stallFromRecord=3" into knobs and count (for demos and
-    // for tests of the executable). Keys: controllers, vid, pid, version
-    // (hex), startPresent (0 or 1),
+    // "controllers=8,stallFromRecord=3,3.wrongAnswerAtRecord=10" (for demos
+    // and for tests of the executable): the knobs of every controller from
+    // defaults and the items without a number, then the knobs of controller
+    // N (from 1) from the items "N.key=value". Keys: controllers, vid, pid,
+    // version (hex), startMode (com or hid), startPresent (0 or 1),
     // wrongAnswerAtRecord, silentFromRecord, unplugAtRecord,
     // stallFromRecord, answerDelayMs, switchAbsentMs, calibrationMs,
     // calibrationResult, setFeatureError, getFeatureError (errno numbers),
-    // usbPath, serialNumber. Returns false with error
-    // naming the first item not understood.
-    static bool ParseSettings(const QString& text, SimKnobs& knobs, int& count, QString& error);
+    // usbPath, serialNumber. Returns false with error naming the first item
+    // not understood.
+    static bool ParseSettings(const QString& text, const SimKnobs& defaults, std::vector<SimKnobs>& controllers,
+                              QString& error);
 
 private:
-    static std::vector<std::unique_ptr<SimController>> MakeControllers(Clock& clock, const SimKnobs& knobs,
-                                                                       int count);
+    static std::vector<std::unique_ptr<SimController>> MakeControllers(Clock& clock,
+                                                                       const std::vector<SimKnobs>& knobs);
     static std::vector<SimController*> Pointers(const std::vector<std::unique_ptr<SimController>>& controllers);
 
     Clock& m_clock;
