@@ -6,7 +6,7 @@
 //
 // Run it with a display, or with QT_QPA_PLATFORM=offscreen. Prints figures
 // only; not part of the test run.
-#include "BenchPeer.h"
+#include "PtyPeer.h"
 #include "app/ToolDlg.h"
 #include "operations/ImageTransfer.h"
 #include "platform/EventLoopClock.h"
@@ -93,8 +93,8 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     Report("flash Open (the window shows it):", before, Status("VmHWM"), ALLOWANCE);
 
-    Peer peer(false);
-    if (!peer.start())
+    PtyPeer peer({.keepRecords = false});
+    if (!peer.ok())
         return 1;
     SerialTransport transport(clock);
     ImageTransfer transfer(transport, ImageFile::Kind::Flash);
@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     QElapsedTimer took;
     took.start();
     const bool loaded = transfer.load(path) == ImageTransfer::Outcome::Success;
-    const ImageTransfer::Outcome sent = loaded ? transfer.send(QString::fromStdString(peer.slave()))
+    const ImageTransfer::Outcome sent = loaded ? transfer.send(peer.path())
                                                : ImageTransfer::Outcome::CannotOpenFile;
     transfer.close();
     const qint64 peak = Status("VmHWM");

@@ -1,6 +1,7 @@
 // The command line end to end: the real executable without a display, on the
 // simulated controller (--simulate, MORVAX_SIM for its knobs) and on pseudo-
 // terminals this test serves from their master side.
+#include "PtyPeer.h"
 #include "TestSupport.h"
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,89 +11,20 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <atomic>
 #include <csignal>
 #include <fcntl.h>
-#include <mutex>
-#include <poll.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
-constexpr int RECORD = 287;
+QByteArray Record(const QByteArray& line) { return line + QByteArray(287 - line.size(), '\0'); }
 
-QByteArray Record(const QByteArray& line) { return line + QByteArray(RECORD - line.size(), '\0'); }
+// A controller on a pseudo-terminal that only the tool holds open, so that
+// its check for other holders of the port finds nobody.
+PtyPeerOptions Unheld(int answerDelayMs = 0) { return {.answerDelayMs = answerDelayMs, .holdPort = false}; }
 
 struct Run {
     int exit = -1;
     QString out, err;
-};
-
-// A controller served from the master side of a pseudo-terminal. It holds
-// nothing else, so the tool's check for other holders of the port does not
-// see it, and it keeps serving when the tool closes the port between runs.
-class PtyPeer {
-public:
-    explicit PtyPeer(int answerDelayMs = 0) : m_delayMs(answerDelayMs)
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-        char name[128] = {};
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
-            ::ptsname_r(m_master, name, sizeof name) != 0)
-            return;
-        m_path = QString::fromLocal8Bit(name);
-        m_thread = std::thread([this] { serve(); });
-    }
-    ~PtyPeer()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    QString path() const { return m_path; }
-    std::vector<QByteArray> records() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_records;
-    }
-
-private:
-    void serve()
-    {
-        QByteArray pending;
-        char buf[4096];
-        while (!m_stop) {
-            pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            const ssize_t n = (p.revents & POLLIN) ? ::read(m_master, buf, sizeof buf) : -1;
-            if (n <= 0) {
-                // Nobody has the port open: wait for the next open.
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                continue;
-            }
-            pending.append(buf, n);
-            while (pending.size() >= RECORD) {
-                {
-                    std::lock_guard lock(m_mutex);
-                    m_records.push_back(pending.left(RECORD));
-                }
-                pending.remove(0, RECORD);
-                std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs));
-                (void)!::write(m_master, "Pass", 4);
-            }
-        }
-    }
-
-    int m_delayMs;
-    int m_master = -1;
-    QString m_path;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-    mutable std::mutex m_mutex;
-    std::vector<QByteArray> m_records;
 };
 
 // The tool with no display at all: a window would need one and fail.
@@ -307,7 +239,7 @@ private slots:
         QFETCH(bool, held);
         QFETCH(int, exit);
         QFETCH(QString, text);
-        PtyPeer peer;
+        PtyPeer peer(Unheld());
         QString port = peer.path();
         if (link) {
             port = m_dir.filePath(QStringLiteral("serial-by-id-usb-MORVAX-if00"));
@@ -322,7 +254,7 @@ private slots:
         QCOMPARE(r.exit, exit);
         QVERIFY2((exit == 0 ? r.out : r.err).contains(text.contains(u'%') ? text.arg(::getpid()) : text),
                  qPrintable(r.out + r.err));
-        QCOMPARE(int(peer.records().size()), exit == 0 ? 230 : 0);
+        QCOMPARE(peer.recordCount(), exit == 0 ? 230 : 0);
     }
 
     void jsonEvents_data()
@@ -382,11 +314,11 @@ private slots:
     void signalStopsBetweenRecords()
     {
         QFETCH(int, signal);
-        PtyPeer peer(10);
+        PtyPeer peer(Unheld(10));
         QProcess* p = Start({"flash", "fw.mvx", "--port", peer.path()}, m_dir.path());
         QElapsedTimer t;
         t.start();
-        while (peer.records().size() < 20 && t.elapsed() < 10000)
+        while (peer.recordCount() < 20 && t.elapsed() < 10000)
             QTest::qWait(5);
         ::kill(static_cast<pid_t>(p->processId()), signal);
         const Run r = Finish(p);
@@ -396,14 +328,14 @@ private slots:
         QVERIFY2(m.hasMatch(), qPrintable(r.err));
         const int k = m.captured(1).toInt();
         QVERIFY(k >= 20 && k < 230);
-        QCOMPARE(int(peer.records().size()), k);
+        QCOMPARE(peer.recordCount(), k);
         // The port was closed: it opens again at once.
         QCOMPARE(tool({"status", "z", "--port", peer.path()}).exit, 0);
     }
 
     void twoDownloadsSideBySide()
     {
-        PtyPeer a(1), b(1);
+        PtyPeer a(Unheld(1)), b(Unheld(1));
         QElapsedTimer t;
         t.start();
         QProcess* pa = Start({"flash", "fw.mvx", "--port", a.path()}, m_dir.path());

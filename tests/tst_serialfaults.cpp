@@ -2,6 +2,7 @@
 // port can fail and every operation that uses it, the operation's own message,
 // one line in front of the log that says why, no swatch marked, no light
 // turned green, the bar back at 0 and the mode left as it was.
+#include "PtyPeer.h"
 #include "TestSupport.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -17,7 +18,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -196,18 +196,13 @@ private slots:
         }
         // Only a user other than root is refused: run this row's window as
         // nobody, on a pseudo-terminal only root may open.
-        int master = -1, slave = -1;
-        char name[128] = {};
-        QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
-        const auto closePty = qScopeGuard([&] {
-            ::close(slave);
-            ::close(master);
-        });
-        ::fchmod(slave, 0600);
+        PtyPeer pty({.answers = false});
+        const QByteArray port = QFile::encodeName(pty.path());
+        QVERIFY(pty.ok() && ::chmod(port.constData(), 0600) == 0);
         QProcess child;
         child.setProcessChannelMode(QProcess::MergedChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(DENIED_PORT_ENV), QString::fromLocal8Bit(name));
+        env.insert(QString::fromLatin1(DENIED_PORT_ENV), pty.path());
         env.insert(QStringLiteral("MORVAX_TEST_OP"), QString::number(op));
         child.setProcessEnvironment(env);
         const QString self = QCoreApplication::applicationFilePath();
@@ -220,7 +215,7 @@ private slots:
             child.start(QStringLiteral("setpriv"),
                         {"--reuid", "65534", "--regid", "65534", "--clear-groups", self});
         } else {
-            ::fchmod(slave, 0);  // not even its owner may open it now
+            ::chmod(port.constData(), 0);  // not even its owner may open it now
             child.start(self, {});
         }
         QVERIFY(child.waitForFinished(60000));

@@ -1,33 +1,11 @@
 // The serial transport on real pseudo-terminals: against the simulated
 // controller and against a bare pty the test writes into itself.
+#include "PtyPeer.h"
 #include "serial/BaudTable.h"
 #include "serial/SerialTransport.h"
 #include "simulator/ManualClock.h"
 #include "simulator/SimController.h"
 #include <QtTest>
-#include <pty.h>
-#include <unistd.h>
-
-namespace {
-// A pty whose master end the test writes; nobody answers.
-struct TestPty {
-    TestPty()
-    {
-        char name[128] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~TestPty()
-    {
-        ::close(slave);
-        ::close(master);
-    }
-    bool write(const QByteArray& bytes) { return ::write(master, bytes.constData(), bytes.size()) == bytes.size(); }
-    int master = -1;
-    int slave = -1;
-    QString path;
-};
-} // namespace
 
 class TestTransport : public QObject {
     Q_OBJECT
@@ -96,14 +74,14 @@ private slots:
         QFETCH(int, result);
         QFETCH(int, appended);
         ManualClock clock;
-        TestPty pty;
+        PtyPeer pty({.answers = false});
         SerialTransport t(clock);
         t.setPumpIdleMs(5);
         // Failed reads (no port) count as idle: -1 twenty times, then 1.
         for (int i = 1; i <= 20; ++i)
             QCOMPARE(t.PumpComReceive(), -1);
         QCOMPARE(t.PumpComReceive(), 1);
-        QCOMPARE(t.OpenComPort(pty.path), 0);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
         t.g_rxHead = 10000;  // across the wrap
         const QByteArray bytes = QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(sent / 26 + 1).left(sent);
         QVERIFY(pty.write(bytes));
@@ -125,11 +103,11 @@ private slots:
     void openDiscardsWhatWaitedAndReadEndsAtItsBound()
     {
         ManualClock clock;
-        TestPty pty;
+        PtyPeer pty({.answers = false});
         SerialTransport t(clock);
         t.setReadTimeoutMs(100);
         QVERIFY(pty.write("stale"));
-        QCOMPARE(t.OpenComPort(pty.path), 0);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
         QVERIFY(pty.write("PA"));
         char buf[4] = {};
         QCOMPARE(t.ReadComPort(buf, 4), 2);
