@@ -5,6 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 EmptyUserSettings::EmptyUserSettings() : m_old(qgetenv("XDG_CONFIG_HOME")), m_hadOld(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
 {
@@ -26,10 +31,43 @@ QString EmptyUserSettings::toolDir() const
     return d;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
+bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions perms)
 {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
+           (perms == QFile::Permissions() || f.setPermissions(perms));
+}
+
+bool MakeNode(const QString& path, const QString& kind)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == "fifo")
+        return ::mkfifo(native.constData(), 0600) == 0;
+    if (kind == "directory")
+        return QDir().mkdir(path);
+    if (kind == "/dev/zero link")
+        return QFile::link(QStringLiteral("/dev/zero"), path);
+    if (kind == "dangling link")
+        return QFile::link(path + QStringLiteral(".gone"), path);
+    if (kind != "socket")
+        return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, native.constData(), sizeof addr.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);  // the name stays
+    return bound;
+}
+
+WorkDir::WorkDir() : m_oldDir(QDir::currentPath())
+{
+    QDir::setCurrent(dir.path());
+}
+
+WorkDir::~WorkDir()
+{
+    QDir::setCurrent(m_oldDir);
 }
 
 QByteArray Lines(int n)
@@ -42,8 +80,6 @@ QByteArray Lines(int n)
 
 DialogFixture::DialogFixture(const SimKnobs& knobs, const char* configIni)
 {
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(dir.path());
     if (configIni)
         WriteFile(dir.filePath(QStringLiteral("Config.ini")), configIni);
     sim = std::make_unique<SimPlatform>(clock, prompts, knobs);
@@ -54,7 +90,6 @@ DialogFixture::~DialogFixture()
 {
     dlg.reset();
     sim.reset();
-    QDir::setCurrent(m_oldDir);
 }
 
 void DialogFixture::open()

@@ -4,6 +4,7 @@
 #include "platform/Prompts.h"
 #include "simulator/ManualClock.h"
 #include "simulator/SimPlatform.h"
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
@@ -74,8 +75,27 @@ private:
     bool m_hadOld;
 };
 
-// Writes bytes to path; false when that fails.
-bool WriteFile(const QString& path, const QByteArray& bytes);
+// Writes bytes to path, and gives the file perms unless they are empty;
+// false when that fails.
+bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions perms = {});
+
+// Puts at path something other than a regular file: "fifo", "directory",
+// "socket" (a Unix socket's name), "/dev/zero link" or "dangling link"
+// (symbolic links). False when that fails.
+bool MakeNode(const QString& path, const QString& kind);
+
+// A working directory of its own and no user settings (userSettings) for the
+// lifetime of the object.
+class WorkDir {
+public:
+    WorkDir();
+    ~WorkDir();
+    EmptyUserSettings userSettings;
+    QTemporaryDir dir;
+
+private:
+    QString m_oldDir;
+};
 
 // n image lines "L1xxx...\n", each 40 characters and its LF.
 QByteArray Lines(int n);
@@ -84,7 +104,7 @@ QByteArray Lines(int n);
 // working directory of its own (which may hold a Config.ini) and with no
 // user settings folder (userSettings.toolDir() is empty until a test writes
 // there, before open()).
-class DialogFixture {
+class DialogFixture : public WorkDir {
 public:
     // configIni: the Config.ini contents; null for no file.
     explicit DialogFixture(const SimKnobs& knobs = {}, const char* configIni = "[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n");
@@ -93,19 +113,14 @@ public:
     // Shows the window, which runs the opening steps.
     void open();
 
-    EmptyUserSettings userSettings;
     ManualClock clock;
     FakePrompts prompts;
     std::unique_ptr<SimPlatform> sim;
     std::unique_ptr<CToolDlg> dlg;
-    QTemporaryDir dir;
 
     SimController& controller() { return sim->controller(); }
     // The log text as the box shows it now, with CR LF line ends.
     QString shownLog() const;
-
-private:
-    QString m_oldDir;
 };
 
 // Pixel colour at the centre of a widget, as grabbed.

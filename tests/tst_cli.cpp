@@ -56,14 +56,6 @@ Run Finish(QProcess* p)
     return r;
 }
 
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    QFile f(dir.filePath(name));
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return f.fileName();
-}
-
 // Lines of JSON output, parsed; an empty list when any line is not an object.
 QList<QJsonObject> Events(const QString& out)
 {
@@ -81,18 +73,19 @@ QList<QJsonObject> Events(const QString& out)
 class TestCli : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QString m_flash, m_eeprom;
+    QString m_flash;
 
     Run tool(const QStringList& args, const QString& sim = {}) { return Finish(Start(args, m_dir.path(), sim)); }
 
 private slots:
     void initTestCase()
     {
-        m_flash = Write(m_dir, "fw.mvx", Lines(230));
-        m_eeprom = Write(m_dir, "fw.eep.mvx", Lines(8));
-        Write(m_dir, "short.eep.mvx", Lines(7));
-        Write(m_dir, "fw.bin", Lines(230));
-        Write(m_dir, "long.mvx", Lines(3) + QByteArray(300, 'y') + "\n");
+        m_flash = m_dir.filePath("fw.mvx");
+        const std::pair<const char*, QByteArray> files[] = {{"fw.mvx", Lines(230)}, {"fw.eep.mvx", Lines(8)},
+                                                             {"short.eep.mvx", Lines(7)}, {"fw.bin", Lines(230)},
+                                                             {"long.mvx", Lines(3) + QByteArray(300, 'y') + "\n"}};
+        for (const auto& [name, bytes] : files)
+            QVERIFY(WriteFile(m_dir.filePath(name), bytes));
     }
 
     void grammar_data()

@@ -13,51 +13,23 @@
 #include <QSignalSpy>
 #include <QProgressBar>
 #include <QtTest>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
-QString Write(DialogFixture& f, const QString& name, const QByteArray& bytes)
-{
-    QFile file(f.dir.filePath(name));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-    return file.fileName();
-}
-
-// Puts at name what kind says: "text" (A, LF, B), "none" (nothing), "fifo",
-// "directory", "/dev/zero link" (a symbolic link to it), "socket" (a Unix
-// socket's name), "64 MiB + 1" (a sparse file one byte over the bound for
-// images), "2 MiB line" (one line of 2 MiB, no LF). Returns the path.
+// Puts at name in the fixture's folder what kind says: "text" (A, LF, B),
+// "none" (nothing), "64 MiB + 1" (a sparse file one byte over the bound for
+// images), "2 MiB line" (one line of 2 MiB, no LF), or a node of MakeNode's.
+// Returns the path.
 QString MakeFile(DialogFixture& f, const QString& kind, const QString& name)
 {
     const QString path = f.dir.filePath(name);
-    const QByteArray native = QFile::encodeName(path);
-    if (kind == "text") {
-        Write(f, name, QByteArray("A\nB", 3));
-    } else if (kind == "fifo") {
-        ::mkfifo(native.constData(), 0600);
-    } else if (kind == "directory") {
-        QDir().mkpath(path);
-    } else if (kind == "/dev/zero link") {
-        QFile::link(QStringLiteral("/dev/zero"), path);
-    } else if (kind == "socket") {
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, native.constData(), sizeof addr.sun_path - 1);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-        ::close(fd);  // the name stays
-    } else if (kind == "64 MiB + 1") {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.resize(ImageFile::MAX_FILE_BYTES + 1);
-    } else if (kind == "2 MiB line") {
-        Write(f, name, QByteArray(2 * 1024 * 1024, 'x'));
-    }
+    if (kind == "text")
+        WriteFile(path, "A\nB");
+    else if (kind == "64 MiB + 1" && WriteFile(path, {}))
+        QFile::resize(path, ImageFile::MAX_FILE_BYTES + 1);
+    else if (kind == "2 MiB line")
+        WriteFile(path, QByteArray(2 * 1024 * 1024, 'x'));
+    else if (kind != "none")
+        MakeNode(path, kind);
     return path;
 }
 
@@ -67,13 +39,21 @@ const QString LINE_COUNT = QStringLiteral("Download Failed: Lines Number Of The 
 // Set-ups of the download table beside the default one.
 const QString ON_HID = QStringLiteral("the controller also on the HID bus");
 
-// Puts the image at path into the kind's member and runs its download as a
-// click does (device events wait until it has ended) in a fresh window. A
-// short answer bound keeps the silent cases quick.
-void Download(DialogFixture& f, bool flash, const QString& path)
+// The image's file name of the kind, in the fixture's folder.
+QString ImagePath(DialogFixture& f, bool flash)
+{
+    return f.dir.filePath(flash ? QStringLiteral("fw.mvx") : QStringLiteral("fw.eep.mvx"));
+}
+
+// Writes image (unless it is null: no file) as the kind's file, puts its path
+// into the kind's member and runs its download as a click does (device
+// events wait until it has ended) in a fresh window. A short answer bound
+// keeps the silent cases quick.
+void Download(DialogFixture& f, bool flash, const QByteArray& image)
 {
     f.dlg->m_transport->setReadTimeoutMs(300);
-    (flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile) = path;
+    QVERIFY(image.isNull() || WriteFile(ImagePath(f, flash), image));
+    (flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile) = ImagePath(f, flash);
     f.dlg->Run([&] { flash ? f.dlg->OnFlashDownload() : f.dlg->OnEepromDownload(); });
 }
 } // namespace
@@ -89,7 +69,7 @@ private slots:
         text += QByteArray(286, 'w') + "\n";    // the longest line that fits
         text += Lines(5);
         text += "tail";                         // last line without LF
-        Download(f, false, Write(f, "fw.eep.mvx", text));
+        Download(f, false, text);
         QCOMPARE(f.prompts.messages, QStringList{OK});
         const auto records = f.controller().records();
         QCOMPARE(int(records.size()), 8);
@@ -161,8 +141,7 @@ private slots:
             ledAtMessage = led->color();
             logAtMessage = f.shownLog();
         };
-        const QString name = flash ? "fw.mvx" : "fw.eep.mvx";
-        Download(f, flash, image.isNull() ? f.dir.filePath(name) : Write(f, name, image));
+        Download(f, flash, image);
 
         const bool ok = message == OK;
         // The download's own outcomes ("Download...", "DownLoad...") come in
@@ -180,7 +159,7 @@ private slots:
         // shown before the box.
         QString reason;
         if (message.startsWith(QStringLiteral("Can't open")))
-            reason = f.dir.filePath(name) + QStringLiteral(": cannot open: No such file or directory\r\n");
+            reason = ImagePath(f, flash) + QStringLiteral(": cannot open: No such file or directory\r\n");
         if (knobs.silentFromRecord > 0)
             reason = f.controller().portName() + QStringLiteral(": read: no answer within 0.3 s\r\n");
         QCOMPARE(logAtMessage, reason + logBefore);
@@ -309,7 +288,7 @@ private slots:
             else
                 QTest::keyClick(f.dlg.get(), Qt::Key_Escape);
         });
-        Download(f, true, Write(f, "fw.mvx", Lines(227)));
+        Download(f, true, Lines(227));
         QCoreApplication::processEvents();
 
         // The Esc belonged to the download: the window stays.

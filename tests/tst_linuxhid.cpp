@@ -79,19 +79,11 @@ void EnterBench(char** argv)
     auto failed = [&why](const char* what) { why = std::string(what) + ": " + std::strerror(errno); };
     bool userNs = false;
     if (::unshare(CLONE_NEWNS) != 0) {
-        const uid_t uid = ::getuid();
-        const gid_t gid = ::getgid();
-        auto write = [](const char* file, const std::string& text) {
-            const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
-            const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
-            if (fd >= 0)
-                ::close(fd);
-            return ok;
-        };
+        const QByteArray uid = QByteArray::number(::getuid()), gid = QByteArray::number(::getgid());
         if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
             failed("no private mount namespace (unshare -m needs CAP_SYS_ADMIN, and user namespaces are not allowed)");
-        else if (!write("/proc/self/setgroups", "deny") || !write("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1\n") ||
-                 !write("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1\n"))
+        else if (!WriteFile("/proc/self/setgroups", "deny") || !WriteFile("/proc/self/uid_map", "0 " + uid + " 1\n") ||
+                 !WriteFile("/proc/self/gid_map", "0 " + gid + " 1\n"))
             failed("cannot map this user into a user namespace");
         userNs = true;
     }

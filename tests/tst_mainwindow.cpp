@@ -5,12 +5,9 @@
 #include "resources/DialogTemplate.h"
 #include "resources/Resources.h"
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QtTest>
-#include <sys/stat.h>
 
 // The main window as it opens, its data exchange and its message log, with
 // no controller attached.
@@ -59,11 +56,8 @@ private slots:
         QFETCH(QString, vid);
         QFETCH(QString, pid);
         DialogFixture f(absent, configIni.isNull() ? nullptr : configIni.constData());
-        const QString ini = f.dir.filePath(QStringLiteral("Config.ini"));
-        if (other == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
-        else if (other == "directory")
-            QVERIFY(QDir().mkdir(ini));
+        if (!other.isEmpty())
+            QVERIFY(MakeNode(f.dir.filePath(QStringLiteral("Config.ini")), other));
         if (!userConfigIni.isNull())
             QVERIFY(WriteFile(f.userSettings.toolDir() + QStringLiteral("/Config.ini"), userConfigIni));
         f.open();

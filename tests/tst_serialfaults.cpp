@@ -25,13 +25,6 @@
 #include <unistd.h>
 
 namespace {
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
 enum Fault { Missing, BusyExclusive, BusyReader, BusyLock, Denied, Stall, Unplug };
 enum Op { ModeD, ModeN, ModeZ, ModeDollar, Eeprom, Flash, ToHid };
 const char* const FAULTS[] = {"no such port",      "busy with TIOCEXCL", "busy with a reader", "busy with a lock file",
@@ -76,8 +69,9 @@ public:
         if (how == BusyLock) {
             // The lock file as QLockFile writes it: pid, program, host.
             m_lock = SerialTransport::LockFilePath(path);
-            Write(m_lock, QByteArray::number(m_pid) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n' +
-                              QSysInfo::machineHostName().toUtf8() + '\n');
+            m_ready = m_ready && WriteFile(m_lock, QByteArray::number(m_pid) + '\n' +
+                                                      QCoreApplication::applicationName().toUtf8() + '\n' +
+                                                      QSysInfo::machineHostName().toUtf8() + '\n');
         }
     }
     ~Holder()
@@ -129,7 +123,7 @@ void CheckFault(Fault fault, Op op, const QString& deniedPort = {})
     f.dlg->SetLight(f.dlg->m_ledEeprom, LED_GREEN);
     f.dlg->SetLight(f.dlg->m_ledFlash, LED_GREEN);
     const QString image = f.dir.filePath(op == Eeprom ? QStringLiteral("fw.eep.mvx") : QStringLiteral("fw.mvx"));
-    Write(image, Lines(op == Eeprom ? 8 : 227));
+    QVERIFY(WriteFile(image, Lines(op == Eeprom ? 8 : 227)));
     f.dlg->m_strEepromFile = f.dlg->m_strFlashFile = image;
 
     QAbstractButton* button = op < Eeprom ? static_cast<QAbstractButton*>(f.dlg->m_radio[op])

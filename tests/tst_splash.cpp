@@ -41,16 +41,6 @@ QList<QWidget*> VisibleSplashes()
     return found;
 }
 
-// Runs in a working directory of its own, with no user settings, for the
-// lifetime of the object.
-struct WorkDir {
-    WorkDir() : old(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
-    ~WorkDir() { QDir::setCurrent(old); }
-    EmptyUserSettings userSettings;
-    QTemporaryDir dir;
-    QString old;
-};
-
 bool IsRed(QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
 bool IsDark(QColor c) { return c.red() < 100 && c.green() < 100 && c.blue() < 100; }
 

@@ -5,7 +5,6 @@
 #include "cli/UdevRuleCommand.h"
 #include <QtTest>
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace {
 // Runs the command in this process; out and err as written.
@@ -103,19 +102,11 @@ private slots:
         QFETCH(QString, where);
         QFETCH(int, status);
         QFETCH(QString, err);
-        EmptyUserSettings userSettings;
-        QTemporaryDir work;
-        const QString oldDir = QDir::currentPath();
-        QDir::setCurrent(work.path());
-        const auto back = qScopeGuard([&] { QDir::setCurrent(oldDir); });
-        const QString dir = where == "user" ? userSettings.toolDir() : work.path();
+        WorkDir work;
+        const QString dir = where == "user" ? work.userSettings.toolDir() : work.dir.path();
         const QString config = dir + (where == "arg" ? "/test.ini" : "/Config.ini");
-        if (where != "nowhere") {
-            if (configIni.isNull())
-                QCOMPARE(::mkfifo(QFile::encodeName(config).constData(), 0600), 0);
-            else
-                QVERIFY(WriteFile(config, configIni));
-        }
+        if (where != "nowhere")
+            QVERIFY(configIni.isNull() ? MakeNode(config, "fifo") : WriteFile(config, configIni));
         args.replaceInStrings("CONFIG", config);
         err.replace("CONFIG", config);
 

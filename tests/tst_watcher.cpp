@@ -1,8 +1,8 @@
 // The Linux device watcher on this machine's own kernel events. Raising an
 // event needs root (a write to a device's uevent file, which makes the kernel
 // send the event again without touching the device); without it the case skips.
+#include "TestSupport.h"
 #include "platform/linux/UdevDeviceWatcher.h"
-#include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
 #include <unistd.h>
@@ -18,8 +18,7 @@ const char* const MEM_NULL_UEVENT = "/sys/class/mem/null/uevent";
 // existing device.
 bool raiseUevent(const char* path, const char* action)
 {
-    QFile f(QString::fromLatin1(path));
-    return f.open(QIODevice::WriteOnly) && f.write(action) == qint64(qstrlen(action));
+    return WriteFile(QString::fromLatin1(path), action);
 }
 
 QStringList subsystems(const QSignalSpy& spy)

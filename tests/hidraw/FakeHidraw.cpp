@@ -1,4 +1,5 @@
 #include "FakeHidraw.h"
+#include "TestSupport.h"
 #include <QDir>
 #include <QFile>
 #include <algorithm>
@@ -12,24 +13,19 @@
 namespace {
 constexpr int HIDRAW_MAJOR = 240;
 const QString USB_HOST = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1");
-
-bool Write(const QString& path, const QByteArray& bytes, QFile::Permissions perms = QFile::Permissions(0x6644))
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() &&
-           f.setPermissions(perms);
-}
+// Files the shim reads, as whichever user the test is at the time.
+const QFile::Permissions READABLE(0x6644);
 
 // A sysfs device folder: uevent, a subsystem link and attributes.
 bool Device(const QString& dir, const QString& subsystem, const QByteArray& uevent,
             const QList<QPair<QString, QByteArray>>& attrs = {})
 {
-    if (!QDir().mkpath(dir) || !Write(dir + QStringLiteral("/uevent"), uevent))
+    if (!QDir().mkpath(dir) || !WriteFile(dir + QStringLiteral("/uevent"), uevent, READABLE))
         return false;
     if (!QDir().mkpath(subsystem) || !QFile::link(subsystem, dir + QStringLiteral("/subsystem")))
         return false;
     for (const auto& [name, value] : attrs)
-        if (!Write(dir + u'/' + name, value))
+        if (!WriteFile(dir + u'/' + name, value, READABLE))
             return false;
     return true;
 }
@@ -49,7 +45,7 @@ FakeHidraw::FakeHidraw()
     // The shim opens the nodes with the caller's rights: everyone may reach
     // the folder, the node files decide.
     m_ok = m_dev.isValid() && QFile::setPermissions(m_dev.path(), QFile::Permissions(0x7755)) &&
-           Write(m_dev.filePath(QStringLiteral("shim.log")), QByteArray(), QFile::Permissions(0x6666));
+           WriteFile(m_dev.filePath(QStringLiteral("shim.log")), QByteArray(), QFile::Permissions(0x6666));
     for (const char* d : {"/sys/bus/usb", "/sys/bus/hid", "/sys/class/hidraw", "/sys/dev/char"})
         m_ok = m_ok && QDir().mkpath(QString::fromLatin1(d));
     qputenv("MORVAX_HIDRAW_DEV", QFile::encodeName(m_dev.path()));
@@ -114,7 +110,7 @@ bool FakeHidraw::add(const FakeHidDevice& d)
     // The node: root's, with the device's mode and group.
     const QString nodeFile = m_dev.filePath(d.node);
     const QByteArray nodePath = QFile::encodeName(nodeFile);
-    ok = ok && Write(nodeFile, QByteArray()) && ::chmod(nodePath.constData(), d.mode) == 0;
+    ok = ok && WriteFile(nodeFile, QByteArray()) && ::chmod(nodePath.constData(), d.mode) == 0;
     // In a user namespace that maps only this user the group cannot be set
     // (EINVAL); the node then stays this user's, and no test there switches
     // users.
@@ -138,7 +134,7 @@ void FakeHidraw::remove(const QString& node)
 
 bool FakeHidraw::setFeatureAnswer(const QString& node, std::uint8_t id, const QByteArray& answer)
 {
-    return Write(m_dev.filePath(QStringLiteral("%1.feature-%2").arg(node).arg(id, 2, 16, QChar(u'0'))), answer);
+    return WriteFile(m_dev.filePath(QStringLiteral("%1.feature-%2").arg(node).arg(id, 2, 16, QChar(u'0'))), answer, READABLE);
 }
 
 bool FakeHidraw::failFeature(const QString& node, const char* kind, int err)
@@ -146,7 +142,7 @@ bool FakeHidraw::failFeature(const QString& node, const char* kind, int err)
     const QString file = m_dev.filePath(node + QStringLiteral(".errno-") + QLatin1String(kind));
     if (err == 0)
         return QFile::remove(file) || !QFile::exists(file);
-    return Write(file, QByteArray::number(err));
+    return WriteFile(file, QByteArray::number(err), READABLE);
 }
 
 QStringList FakeHidraw::takeLog()
