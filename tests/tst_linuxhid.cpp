@@ -15,6 +15,7 @@
 #include "operations/Calibration.h"
 #include "operations/ModeSwitch.h"
 #include "platform/linux/LinuxHidBus.h"
+#include "simulator/SimHidBus.h"
 #include <QtTest>
 #include <algorithm>
 #include <cerrno>
@@ -28,30 +29,11 @@
 namespace {
 using Bytes = std::vector<std::uint8_t>;
 
-QByteArray Descriptor(std::initializer_list<int> bytes)
+// A report descriptor of the simulated bus, as the bytes of the sysfs file.
+QByteArray Descriptor(const Bytes& bytes)
 {
-    QByteArray out;
-    for (int b : bytes)
-        out += char(b);
-    return out;
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
-
-// The controller: vendor page, input and output reports 1 of 63 bytes,
-// feature report 2 of 1 byte.
-const QByteArray CONTROLLER_DESCRIPTOR = Descriptor({
-    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,              // vendor page, application collection
-    0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,              // bytes
-    0x85, 0x01, 0x95, 0x3F, 0x09, 0x03, 0x81, 0x02,        // input 1: 63 bytes
-    0x09, 0x04, 0x91, 0x02,                                // output 1: 63 bytes
-    0x85, 0x02, 0x95, 0x01, 0x09, 0x02, 0xB1, 0x02, 0xC0,  // feature 2: 1 byte
-});
-// A boot keyboard: 8-byte input, 1-byte LED output, no report IDs.
-const QByteArray KEYBOARD_DESCRIPTOR = Descriptor({
-    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01, 0x75,
-    0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08,
-    0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15,
-    0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0,
-});
 
 constexpr gid_t PLUGDEV = 46;
 constexpr uid_t NOBODY = 65534;
@@ -61,12 +43,12 @@ constexpr uid_t NOBODY = 65534;
 FakeHidDevice Controller(mode_t mode = 0660, gid_t group = PLUGDEV)
 {
     return {QStringLiteral("hidraw2"), 0x2f5a, 0x0107, 0x0213, QStringLiteral("MORVAX touch controller"),
-            CONTROLLER_DESCRIPTOR, mode, group};
+            Descriptor(SimHidBus::controllerDescriptor()), mode, group};
 }
 FakeHidDevice Keyboard()
 {
     return {QStringLiteral("hidraw10"), 0x1c4f, 0x0002, 0x0110, QStringLiteral("Bench USB keyboard"),
-            KEYBOARD_DESCRIPTOR, 0600, 0};
+            Descriptor(SimHidBus::keyboardDescriptor()), 0600, 0};
 }
 
 // Runs the test again inside a private mount namespace (a user namespace of
