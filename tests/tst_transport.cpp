@@ -85,7 +85,7 @@ private slots:
         t.g_rxHead = 10000;  // across the wrap
         const QByteArray bytes = QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(sent / 26 + 1).left(sent);
         QVERIFY(pty.write(bytes));
-        t.setPumpIdleMs(100);
+        t.setPumpIdleMs(SerialTransport::DEFAULT_PUMP_IDLE_MS);  // however slowly the bytes come
         QCOMPARE(t.PumpComReceive(), result);
         QCOMPARE(t.g_rxIdleCount, 0);
         QCOMPARE(t.g_rxHead, (10000 + appended) % SerialTransport::RING_SIZE);
@@ -113,6 +113,7 @@ private slots:
         QCOMPARE(t.ReadComPort(buf, 4), 2);
         QVERIFY(t.lastReadTimedOut());
         QCOMPARE(QByteArray(buf, 2), QByteArray("PA"));
+        t.setReadTimeoutMs(SerialTransport::DEFAULT_READ_TIMEOUT_MS);
         QVERIFY(pty.write("PASS"));
         QCOMPARE(t.ReadComPort(buf, 4), 4);
         QVERIFY(!t.lastReadTimedOut());
