@@ -123,6 +123,15 @@ public:
     QString shownLog() const;
 };
 
+// A DialogFixture whose window has been opened.
+struct OpenedDialog : DialogFixture {
+    template <typename... Args>
+    explicit OpenedDialog(Args&&... args) : DialogFixture(std::forward<Args>(args)...)
+    {
+        open();
+    }
+};
+
 // Pixel colour at the centre of a widget, as grabbed.
 QColor CentrePixel(QWidget* w);
 

@@ -104,8 +104,7 @@ private slots:
         QFETCH(SimKnobs, knobs);
         QFETCH(QString, action);
         QFETCH(QStringList, names);
-        DialogFixture f(knobs);
-        f.open();
+        OpenedDialog f(knobs);
         if (action == "setting")
             f.dlg->Run([&] { f.dlg->OnSetting(); });
         else if (action == "calibrate")
@@ -124,8 +123,7 @@ private slots:
     // A bar counts the records of the download in progress, then is back at 0.
     void progressBar()
     {
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         QCOMPARE(AccessibleName(f.dlg->m_progFlash), QStringLiteral("flash progress: 0"));
         QStringList seen;
         connect(f.dlg->m_progEeprom, &QProgressBar::valueChanged, this,

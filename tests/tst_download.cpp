@@ -61,8 +61,7 @@ class TestDownload : public QObject {
 private slots:
     void recordsAreByteExact()
     {
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         QByteArray text = "abcde\r\n";          // CR LF arrives as LF
         text += QByteArray(286, 'w') + "\n";    // the longest line that fits
         text += Lines(5);
@@ -120,8 +119,7 @@ private slots:
         QFETCH(QString, setup);
         QFETCH(QString, message);
         QFETCH(int, records);
-        DialogFixture f(knobs);
-        f.open();
+        OpenedDialog f(knobs);
         // Only the silent row waits for an answer; a short bound keeps it quick.
         if (knobs.silentFromRecord > 0)
             f.dlg->m_transport->setReadTimeoutMs(300);
@@ -238,8 +236,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, taken);
         QFETCH(QString, logged);
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         f.dlg->g_bComMode = comMode ? 1 : 0;
         const QString path = name.isEmpty() ? QString() : MakeFile(f, file, name);
         f.dlg->m_strLog = QStringLiteral("old\r\n");
@@ -277,8 +274,7 @@ private slots:
         QFETCH(int, atRecord);
         QFETCH(bool, held);
         // Slow enough answers that held input is fetched during the download.
-        DialogFixture f(SimKnobs{.answerDelayMs = 2});
-        f.open();
+        OpenedDialog f(SimKnobs{.answerDelayMs = 2});
         QSignalSpy rejected(f.dlg.get(), &QDialog::rejected);
         const QString logBefore = f.shownLog();
         connect(f.dlg->m_progFlash, &QProgressBar::valueChanged, f.dlg.get(), [&](int v) {

@@ -164,8 +164,7 @@ private slots:
     {
         QFETCH(QString, vid);
         QFETCH(QString, pid);
-        DialogFixture f(KnobsIn(SimKnobs::Mode::Hid));
-        f.open();
+        OpenedDialog f(KnobsIn(SimKnobs::Mode::Hid));
         f.dlg->m_strLog = EARLIER;
         f.dlg->UpdateData(false);
         f.dlg->m_editVid->setText(vid);

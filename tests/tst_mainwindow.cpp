@@ -112,8 +112,7 @@ private slots:
         QFETCH(QStringList, steps);
         QFETCH(QString, box);
         QFETCH(QString, readBack);
-        DialogFixture f(absent);
-        f.open();
+        OpenedDialog f(absent);
         for (const QString& step : steps) {
             const QString text = step.mid(1);
             switch (step[0].unicode()) {
@@ -134,8 +133,7 @@ private slots:
 
     void aRefreshScrollsToTheNewestMessage()
     {
-        DialogFixture f(absent);
-        f.open();
+        OpenedDialog f(absent);
         f.dlg->Log(QStringLiteral("older\r\n").repeated(100));
         f.dlg->UpdateData(false);
         QScrollBar* bar = f.dlg->m_editLog->verticalScrollBar();
@@ -148,8 +146,7 @@ private slots:
 
     void readBackChecksTheIdLengths()
     {
-        DialogFixture f(absent, "[VID/PID]\nVID=0123456789012345678901234567890123456789ab\nPID=0107\n");
-        f.open();
+        OpenedDialog f(absent, "[VID/PID]\nVID=0123456789012345678901234567890123456789ab\nPID=0107\n");
         // Shown in full, though longer than typing allows.
         QCOMPARE(f.dlg->m_editVid->text().size(), 42);
         f.dlg->m_editComPort->setText("typed port");
@@ -168,8 +165,7 @@ private slots:
 
     void enterInTheVidBoxEndsTheDialogWhenTheExchangeSucceeds()
     {
-        DialogFixture f(absent);
-        f.open();
+        OpenedDialog f(absent);
         QSignalSpy accepted(f.dlg.get(), &QDialog::accepted);
         f.dlg->m_editVid->setText(QString(41, u'f'));
         QTest::keyClick(f.dlg->m_editVid, Qt::Key_Return);
@@ -182,8 +178,7 @@ private slots:
 
     void escapeCancelsAndTheCloseBoxWaitsForAnOperation()
     {
-        DialogFixture f(absent);
-        f.open();
+        OpenedDialog f(absent);
         QSignalSpy rejected(f.dlg.get(), &QDialog::rejected);
         // While an operation runs the close box is refused, so the port or
         // device it holds is not left behind a hidden window.

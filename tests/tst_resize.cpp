@@ -62,8 +62,7 @@ private slots:
     // The window itself: every child and the font it gets at twice the size.
     void twiceTheSizeScalesControlsAndFont()
     {
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         const std::vector<QRect> before = Geometries(*f.dlg);
         f.dlg->resize(f.dlg->size() * 2);
         const std::vector<QRect> after = Geometries(*f.dlg);
@@ -89,8 +88,7 @@ private slots:
     void resizingEndsAsOneResizeToTheFinalSize()
     {
         QFETCH(QList<QSizeF>, steps);
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         const QSize opened = f.dlg->size();
         const auto sized = [&opened](QSizeF k) {
             return QSize(qRound(opened.width() * k.width()), qRound(opened.height() * k.height()));

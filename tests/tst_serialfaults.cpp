@@ -100,8 +100,7 @@ void CheckFault(Fault fault, Op op, const QString& deniedPort = {})
         knobs.stallFromRecord = IsDownload(op) ? 3 : 1;
     if (fault == Unplug)
         knobs.unplugAtRecord = 3;
-    DialogFixture f(knobs);
-    f.open();
+    OpenedDialog f(knobs);
     if (fault == Stall)  // the one row that waits for the bound
         f.dlg->m_transport->setWriteTimeoutMs(WRITE_BOUND_MS);
     QString port = f.controller().portName();

@@ -29,8 +29,7 @@ private slots:
     void startupLooksForTheControllerPort()
     {
         QFETCH(bool, com);
-        DialogFixture f(KnobsIn(com ? SimKnobs::Mode::Com : SimKnobs::Mode::Hid));
-        f.open();
+        OpenedDialog f(KnobsIn(com ? SimKnobs::Mode::Com : SimKnobs::Mode::Hid));
         const QString port = com ? f.controller().portName() : QString();
         QVERIFY(!com || !port.isEmpty());
         QCOMPARE(f.dlg->m_strComPort, port);
@@ -66,8 +65,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, logs);
         QFETCH(QStringList, swatches);
-        DialogFixture f(KnobsIn(message.isEmpty() ? SimKnobs::Mode::Com : SimKnobs::Mode::Hid));
-        f.open();
+        OpenedDialog f(KnobsIn(message.isEmpty() ? SimKnobs::Mode::Com : SimKnobs::Mode::Hid));
         const QString before = f.dlg->m_strLog;
         const qint64 slept = f.clock.sleptMs();
         QTest::mouseClick(f.dlg->m_radio[button], Qt::LeftButton);
@@ -117,8 +115,7 @@ private slots:
         QFETCH(bool, present);
         QFETCH(QString, action);
         QFETCH(int, applied);
-        DialogFixture f(KnobsIn(SimKnobs::Mode::Com, present));
-        f.open();
+        OpenedDialog f(KnobsIn(SimKnobs::Mode::Com, present));
         QComboBox* cb = f.dlg->m_cbBaud;
         const QString before = f.dlg->m_strLog;
         const int lightBefore = LightState(f.dlg->m_ledCom);

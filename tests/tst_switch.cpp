@@ -55,8 +55,7 @@ private slots:
         QFETCH(bool, hidKept);
         QFETCH(bool, portIsController);
         QFETCH(bool, refreshed);
-        DialogFixture f(knobsIn(Presence(presence)));
-        f.open();
+        OpenedDialog f(knobsIn(Presence(presence)));
         // A state the event must overwrite: the opposite mode, an old port
         // name in the box, a green calibrate lamp, a version.
         f.dlg->m_strComPort = QStringLiteral("ttyOLD");
@@ -83,8 +82,7 @@ private slots:
 
     void roundTripComToHidToCom()
     {
-        DialogFixture f(knobsIn(InCom));
-        f.open();
+        OpenedDialog f(knobsIn(InCom));
         const QString firstPort = f.controller().portName();
 
         // Run as a click does, looking at the handler's own result before the
@@ -122,8 +120,7 @@ private slots:
 
     void switchToHidInHidModeClosesHeldHandleFirst()
     {
-        DialogFixture f(knobsIn(InHid));
-        f.open();
+        OpenedDialog f(knobsIn(InHid));
         f.dlg->Run([&] { f.dlg->OnDeviceChange(true); });  // keeps the controller open
         QCOMPARE(f.sim->hidBus().openControllerHandles(), 1);
         f.dlg->m_strLog.clear();
@@ -138,8 +135,7 @@ private slots:
 
     void switchToHidWithAPortThatCannotOpen()
     {
-        DialogFixture f(knobsIn(InCom));
-        f.open();
+        OpenedDialog f(knobsIn(InCom));
         f.dlg->m_editComPort->setText(QStringLiteral("ttyNOSUCH"));
         f.dlg->OnSwitchToHid();
         QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("COM cannot open!")});
@@ -158,8 +154,7 @@ private slots:
     void openPortIsClosedFirst()
     {
         QFETCH(bool, calibrate);
-        DialogFixture f(knobsIn(InCom));
-        f.open();
+        OpenedDialog f(knobsIn(InCom));
         f.dlg->g_bComMode = 0;  // taken to be in HID mode, while a port is still open
         QCOMPARE(f.dlg->m_transport->OpenComPort(f.controller().portName()), 0);
         f.dlg->m_strLog.clear();
@@ -206,8 +201,7 @@ private slots:
     {
         QFETCH(int, presence);
         QFETCH(bool, lastArrives);
-        DialogFixture f(knobsIn(Presence(presence)));
-        f.open();
+        OpenedDialog f(knobsIn(Presence(presence)));
         const Indication before = ShownIndication(f);
         f.dlg->Run([&] {
             // Events during an operation wait for its end.
