@@ -25,10 +25,8 @@ private slots:
     void nameRules()
     {
         QFETCH(QString, path);
-        QFETCH(bool, eeprom);
-        QFETCH(bool, flash);
-        QCOMPARE(ImageFile::NameFits(ImageFile::Kind::Eeprom, path), eeprom);
-        QCOMPARE(ImageFile::NameFits(ImageFile::Kind::Flash, path), flash);
+        QTEST(ImageFile::NameFits(ImageFile::Kind::Eeprom, path), "eeprom");
+        QTEST(ImageFile::NameFits(ImageFile::Kind::Flash, path), "flash");
     }
 
     void textModeAndDisplay_data()
@@ -46,9 +44,8 @@ private slots:
     {
         QFETCH(QByteArray, raw);
         QFETCH(QByteArray, textMode);
-        QFETCH(QString, display);
         QCOMPARE(ImageFile::ToTextMode(raw), textMode);
-        QCOMPARE(ImageFile::DisplayText(textMode), display);
+        QTEST(ImageFile::DisplayText(textMode), "display");
     }
 
     void split_data()
@@ -68,11 +65,10 @@ private slots:
     void split()
     {
         QFETCH(QByteArray, text);
-        QFETCH(QList<QByteArray>, lines);
         QFETCH(int, badLine);
         ImageFile image;
         QCOMPARE(image.Split(text), badLine ? ImageFile::Status::LineTooLong : ImageFile::Status::Ok);
-        QCOMPARE(QList<QByteArray>(image.lines().begin(), image.lines().end()), lines);
+        QTEST(QList<QByteArray>(image.lines().begin(), image.lines().end()), "lines");
         QCOMPARE(image.badLine(), badLine);
     }
 

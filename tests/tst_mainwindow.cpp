@@ -53,8 +53,6 @@ private slots:
         QFETCH(QByteArray, configIni);
         QFETCH(QString, other);
         QFETCH(QByteArray, userConfigIni);
-        QFETCH(QString, vid);
-        QFETCH(QString, pid);
         DialogFixture f(absent, configIni.isNull() ? nullptr : configIni.constData());
         if (!other.isEmpty())
             QVERIFY(MakeNode(f.dir.filePath(QStringLiteral("Config.ini")), other));
@@ -67,8 +65,8 @@ private slots:
         QCOMPARE(f.dlg->m_cbBaud->itemText(0), QStringLiteral("9600"));
         QCOMPARE(f.dlg->m_cbBaud->itemText(6), QStringLiteral("460800"));
         QCOMPARE(f.dlg->m_cbBaud->currentIndex(), -1);
-        QCOMPARE(f.dlg->m_editVid->text(), vid);
-        QCOMPARE(f.dlg->m_editPid->text(), pid);
+        QTEST(f.dlg->m_editVid->text(), "vid");
+        QTEST(f.dlg->m_editPid->text(), "pid");
         QCOMPARE(f.dlg->m_strLog, QString());
         QCOMPARE(f.dlg->m_editLog->toPlainText(), QString());
         // Grey lamps ("Switch to HID" turns green when the port search finds no port).
@@ -110,8 +108,6 @@ private slots:
     void logBoxAfterSteps()
     {
         QFETCH(QStringList, steps);
-        QFETCH(QString, box);
-        QFETCH(QString, readBack);
         OpenedDialog f(absent);
         for (const QString& step : steps) {
             const QString text = step.mid(1);
@@ -126,9 +122,9 @@ private slots:
                 break;
             }
         }
-        QCOMPARE(f.dlg->m_editLog->toPlainText(), box);
+        QTEST(f.dlg->m_editLog->toPlainText(), "box");
         QVERIFY(f.dlg->UpdateData(true));
-        QCOMPARE(f.dlg->m_strLog, readBack);
+        QTEST(f.dlg->m_strLog, "readBack");
     }
 
     void aRefreshScrollsToTheNewestMessage()

@@ -48,15 +48,12 @@ private slots:
     {
         QFETCH(WinRect, now);
         QFETCH(int, child);
-        QFETCH(WinRect, expected);
-        QFETCH(int, fontHeight);
-        QFETCH(int, fontWidth);
         ResizeLayout l;
         QVERIFY(ComputeResizeLayout(Recorded(), now, l));
         QCOMPARE(l.children.size(), std::size_t(2));
-        QCOMPARE(l.children[child - 1], expected);
-        QCOMPARE(l.fontHeight, fontHeight);
-        QCOMPARE(l.fontWidth, fontWidth);
+        QTEST(l.children[child - 1], "expected");
+        QTEST(l.fontHeight, "fontHeight");
+        QTEST(l.fontWidth, "fontWidth");
     }
 
     // The window itself: every child and the font it gets at twice the size.

@@ -76,14 +76,12 @@ private slots:
     {
         QFETCH(QByteArray, jpeg);
         QFETCH(int, screenDpi);
-        QFETCH(QSize, himetric);
-        QFETCH(QSize, pixels);
         WorkDir wd;
         WriteFxJpg(jpeg);
         CLoadedPicture pic;
         QVERIFY(pic.Load(QStringLiteral("fx.jpg")));
-        QCOMPARE(pic.GetHimetricSize(), himetric);
-        QCOMPARE(pic.GetImageSize(screenDpi, screenDpi), pixels);
+        QTEST(pic.GetHimetricSize(), "himetric");
+        QTEST(pic.GetImageSize(screenDpi, screenDpi), "pixels");
     }
 
     // Start-up: the picture shows, centred, with the caption over its
