@@ -1,9 +1,10 @@
-// Image files without a device: name rules, text mode, display text, the
-// split into records, and a file read in pieces as a download reads it.
-// Choosing and refusing files is tested in the window (tst_download).
+// Image files without a device: name rules, text mode, display text, and a
+// file read in pieces as a download reads it. The split into records over
+// any text is fuzz_image's; choosing and refusing files is tested in the
+// window (tst_download).
+#include "TestSupport.h"
 #include "operations/ImageFile.h"
 #include <QRandomGenerator>
-#include <QTemporaryFile>
 #include <QtTest>
 
 class TestImageCore : public QObject {
@@ -48,30 +49,6 @@ private slots:
         QTEST(ImageFile::DisplayText(textMode), "display");
     }
 
-    void split_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QList<QByteArray>>("lines");
-        QTest::addColumn<int>("badLine");  // 0: the image is fit to send
-        const QByteArray l287(287, 'y'), l300(300, 'z');
-        QTest::newRow("first line empty") << QByteArray("\nA\n") << QList<QByteArray>{} << 0;
-        QTest::newRow("empty line ends the image, long lines after it unread")
-            << QByteArray("A\nB\n\nC\n" + l300 + "\n") << QList<QByteArray>{"A\n", "B\n"} << 0;
-        QTest::newRow("287 chars refused") << QByteArray("A\n" + l287 + "\nB\n") << QList<QByteArray>{} << 2;
-        QTest::newRow("287 chars without LF refused") << QByteArray("A\n" + l287) << QList<QByteArray>{} << 2;
-        QTest::newRow("line holding a CR before its LF is not empty")
-            << QByteArray("\r\nA\n", 4) << QList<QByteArray>{"\r\n", "A\n"} << 0;
-    }
-    void split()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(int, badLine);
-        ImageFile image;
-        QCOMPARE(image.Split(text), badLine ? ImageFile::Status::LineTooLong : ImageFile::Status::Ok);
-        QTEST(QList<QByteArray>(image.lines().begin(), image.lines().end()), "lines");
-        QCOMPARE(image.badLine(), badLine);
-    }
-
     void fileReadInPiecesGivesTheSplitLines()
     {
         // Some 300 KiB of lines of every length that fits, with CR LF and LF
@@ -94,18 +71,17 @@ private slots:
             raw += line + (random.bounded(2) ? "\r\n" : "\n");
         }
         raw += "tail\r";
-        QTemporaryFile file;
-        QVERIFY(file.open());
-        file.write(raw);
-        file.close();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fw.mvx"));
+        QVERIFY(WriteFile(path, raw));
 
         ImageFile whole;
         QCOMPARE(whole.Split(ImageFile::ToTextMode(raw)), ImageFile::Status::Ok);
         ImageFile checked;
-        QCOMPARE(checked.Load(file.fileName()), ImageFile::Status::Ok);
+        QCOMPARE(checked.Load(path), ImageFile::Status::Ok);
         QCOMPARE(checked.count(), int(whole.lines().size()));
         ImageFile::Reader reader;
-        QVERIFY(reader.open(file.fileName()));
+        QVERIFY(reader.open(path));
         QByteArray line;
         for (const QByteArray& expected : whole.lines()) {
             QCOMPARE(reader.next(line), ImageLines::Next::Line);
