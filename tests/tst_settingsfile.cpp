@@ -1,9 +1,11 @@
 #include "TestSupport.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsFile.h"
 #include <QtTest>
 
 // Where Config.ini (and fx.jpg) come from: the working directory unless it
-// has no regular file of that name, then the user's settings folder.
+// has no regular file of that name, then the user's settings folder. (What
+// a lookup finds in the file is fuzz_ini's.)
 class TestSettingsFile : public QObject {
     Q_OBJECT
 
@@ -62,6 +64,9 @@ private slots:
         QVERIFY(WriteFile("fx.jpg", {}));
         QCOMPARE(ChooseSettingsFile("fx.jpg", QString(), "/nonexistent", "/nonexistent"), QString("fx.jpg"));
         QCOMPARE(ChooseSettingsFile("Config.ini", QString(), "/nonexistent", "/nonexistent"), QString("Config.ini"));
+        // No such file: the default, cut as a value would be.
+        QCOMPARE(GetPrivateProfileString("VID/PID", "VID", "dflt", 260, "Config.ini"), QString("dflt"));
+        QCOMPARE(GetPrivateProfileString("VID/PID", "VID", "dflt", 3, "Config.ini"), QString("df"));
     }
 };
 QTEST_GUILESS_MAIN(TestSettingsFile)
