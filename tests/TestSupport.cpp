@@ -11,26 +11,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-EmptyUserSettings::EmptyUserSettings() : m_old(qgetenv("XDG_CONFIG_HOME")), m_hadOld(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-{
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
-}
-
-EmptyUserSettings::~EmptyUserSettings()
-{
-    if (m_hadOld)
-        qputenv("XDG_CONFIG_HOME", m_old);
-    else
-        qunsetenv("XDG_CONFIG_HOME");
-}
-
-QString EmptyUserSettings::toolDir() const
-{
-    const QString d = m_dir.filePath(QStringLiteral("morvax-tool"));
-    QDir().mkpath(d);
-    return d;
-}
-
 bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions perms)
 {
     QFile f(path);
@@ -62,12 +42,26 @@ bool MakeNode(const QString& path, const QString& kind)
 
 WorkDir::WorkDir() : m_oldDir(QDir::currentPath())
 {
+    if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     QDir::setCurrent(dir.path());
 }
 
 WorkDir::~WorkDir()
 {
     QDir::setCurrent(m_oldDir);
+    if (m_oldConfig)
+        qputenv("XDG_CONFIG_HOME", *m_oldConfig);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString WorkDir::userToolDir() const
+{
+    const QString d = m_config.filePath(QStringLiteral("morvax-tool"));
+    QDir().mkpath(d);
+    return d;
 }
 
 QByteArray Lines(int n)

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Prompts answered by the test: message boxes are recorded, file dialogs
 // answer with the queued paths (an empty path is a cancelled dialog).
@@ -59,22 +60,6 @@ struct TextHost : HidHost {
     }
 };
 
-// Points XDG_CONFIG_HOME at an empty folder of its own for the lifetime of
-// the object and restores it after, so that the settings of whoever runs the
-// tests are never found.
-class EmptyUserSettings {
-public:
-    EmptyUserSettings();
-    ~EmptyUserSettings();
-    // The tool's folder in it ($XDG_CONFIG_HOME/morvax-tool), created.
-    QString toolDir() const;
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_old;
-    bool m_hadOld;
-};
-
 // Writes bytes to path, and gives the file perms unless they are empty;
 // false when that fails.
 bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions perms = {});
@@ -84,17 +69,21 @@ bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions 
 // (symbolic links). False when that fails.
 bool MakeNode(const QString& path, const QString& kind);
 
-// A working directory of its own and no user settings (userSettings) for the
-// lifetime of the object.
+// For the lifetime of the object, a working directory of its own (dir) and
+// XDG_CONFIG_HOME an empty folder of its own, so that the settings of
+// whoever runs the tests are never found.
 class WorkDir {
 public:
     WorkDir();
     ~WorkDir();
-    EmptyUserSettings userSettings;
+    // The tool's settings folder ($XDG_CONFIG_HOME/morvax-tool), created.
+    QString userToolDir() const;
     QTemporaryDir dir;
 
 private:
+    QTemporaryDir m_config;
     QString m_oldDir;
+    std::optional<QByteArray> m_oldConfig;
 };
 
 // n image lines "L1xxx...\n", each 40 characters and its LF.
@@ -102,8 +91,8 @@ QByteArray Lines(int n);
 
 // The real main window on the simulated controller with a manual clock, in a
 // working directory of its own (which may hold a Config.ini) and with no
-// user settings folder (userSettings.toolDir() is empty until a test writes
-// there, before open()).
+// user settings folder (userToolDir() is empty until a test writes there,
+// before open()).
 class DialogFixture : public WorkDir {
 public:
     // configIni: the Config.ini contents; null for no file.

@@ -57,7 +57,7 @@ private slots:
         if (!other.isEmpty())
             QVERIFY(MakeNode(f.dir.filePath(QStringLiteral("Config.ini")), other));
         if (!userConfigIni.isNull())
-            QVERIFY(WriteFile(f.userSettings.toolDir() + QStringLiteral("/Config.ini"), userConfigIni));
+            QVERIFY(WriteFile(f.userToolDir() + QStringLiteral("/Config.ini"), userConfigIni));
         f.open();
         for (CLedCtrl* led : {f.dlg->m_ledHid, f.dlg->m_ledCom, f.dlg->m_ledEeprom, f.dlg->m_ledFlash})
             QCOMPARE(CentrePixel(led), QColor(150, 0, 0));  // dark red body

@@ -105,7 +105,7 @@ private slots:
         QFETCH(bool, inUserFolder);
         QFETCH(bool, shown);
         WorkDir wd;
-        WriteFxJpg(fxJpg, inUserFolder ? wd.userSettings.toolDir() : QStringLiteral("."));
+        WriteFxJpg(fxJpg, inUserFolder ? wd.userToolDir() : QStringLiteral("."));
         ManualClock clock;
         FakePrompts prompts;
         SimPlatform sim(clock, prompts);

@@ -103,7 +103,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, err);
         WorkDir work;
-        const QString dir = where == "user" ? work.userSettings.toolDir() : work.dir.path();
+        const QString dir = where == "user" ? work.userToolDir() : work.dir.path();
         const QString config = dir + (where == "arg" ? "/test.ini" : "/Config.ini");
         if (where != "nowhere")
             QVERIFY(configIni.isNull() ? MakeNode(config, "fifo") : WriteFile(config, configIni));
