@@ -4,8 +4,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyPeer::PtyPeer() : PtyPeer(PtyPeerOptions{}) {}
-
 PtyPeer::PtyPeer(const PtyPeerOptions& options) : m_options(options)
 {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -52,9 +50,8 @@ void PtyPeer::serve()
     using Clock = std::chrono::steady_clock;
     const auto exchange = WireTime(RECORD + 4);  // the record, then "Pass"
     char buf[4096];
-    int pending = 0;           // bytes of the record under way
-    QByteArray partial;        // and those bytes, when records are kept
-    Clock::time_point started; // when its first byte came
+    QByteArray pending;         // the bytes of the record under way
+    Clock::time_point started;  // when its first byte came
     while (!m_stop) {
         pollfd p{m_master, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0)
@@ -65,18 +62,13 @@ void PtyPeer::serve()
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             continue;
         }
-        if (pending == 0)
+        if (pending.isEmpty())
             started = Clock::now();
-        pending += int(n);
-        if (m_options.keepRecords)
-            partial.append(buf, n);
-        for (; pending >= RECORD; pending -= RECORD) {
+        for (pending.append(buf, n); pending.size() >= RECORD; pending.remove(0, RECORD)) {
             if (m_options.keepRecords) {
                 std::lock_guard lock(m_mutex);
-                m_records.push_back(partial.left(RECORD));
-                partial.remove(0, RECORD);
+                m_records.push_back(pending.left(RECORD));
             }
-            ++m_count;
             if (m_options.paced) {
                 std::this_thread::sleep_until(started + exchange);
                 started += exchange;

@@ -37,13 +37,11 @@ public:
     }
 
     explicit PtyPeer(const PtyPeerOptions& options);
-    PtyPeer();
     ~PtyPeer();
 
     bool ok() const { return !m_path.isEmpty(); }
     // The port's path, such as /dev/pts/3.
     QString path() const { return m_path; }
-    int recordCount() const { return m_count; }
     std::vector<QByteArray> records() const;
     // Bytes the port then reads.
     bool write(const QByteArray& bytes);
@@ -56,7 +54,6 @@ private:
     int m_port = -1;  // the port held open here
     QString m_path;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_count{0};
     mutable std::mutex m_mutex;
     std::vector<QByteArray> m_records;
     std::thread m_thread;

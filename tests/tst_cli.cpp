@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(r.exit, exit);
         QVERIFY2((exit == 0 ? r.out : r.err).contains(text.contains(u'%') ? text.arg(::getpid()) : text),
                  qPrintable(r.out + r.err));
-        QCOMPARE(peer.recordCount(), exit == 0 ? 230 : 0);
+        QCOMPARE(int(peer.records().size()), exit == 0 ? 230 : 0);
     }
 
     void jsonEvents_data()
@@ -297,7 +297,7 @@ private slots:
         QProcess* p = Start({"flash", "fw.mvx", "--port", peer.path()}, m_dir.path());
         QElapsedTimer t;
         t.start();
-        while (peer.recordCount() < 20 && t.elapsed() < 10000)
+        while (peer.records().size() < 20 && t.elapsed() < 10000)
             QTest::qWait(5);
         ::kill(static_cast<pid_t>(p->processId()), signal);
         const Run r = Finish(p);
@@ -307,7 +307,7 @@ private slots:
         QVERIFY2(m.hasMatch(), qPrintable(r.err));
         const int k = m.captured(1).toInt();
         QVERIFY(k >= 20 && k < 230);
-        QCOMPARE(peer.recordCount(), k);
+        QCOMPARE(int(peer.records().size()), k);
         // The port was closed: it opens again at once.
         QCOMPARE(tool({"status", "z", "--port", peer.path()}).exit, 0);
     }
