@@ -259,18 +259,12 @@ private slots:
         QCOMPARE(r.err, QString());
         const QList<QJsonObject> events = Events(r.out);
         QVERIFY2(events.size() >= records + 2, qPrintable(r.out));
-        const QJsonObject start = events.first();
-        QCOMPARE(start.value("event").toString(), QStringLiteral("start"));
-        QCOMPARE(start.value("command").toString(), QStringLiteral("flash"));
-        QCOMPARE(start.value("file").toString(), m_flash);
-        QCOMPARE(start.value("records").toInt(), 230);
-        QVERIFY(start.value("port").toString().startsWith(QStringLiteral("/dev/pts/")));
-        for (int i = 1; i <= records; ++i) {
-            QCOMPARE(events[i].value("event").toString(), QStringLiteral("progress"));
-            QCOMPARE(events[i].value("done").toInt(), i);
-            QCOMPARE(events[i].value("total").toInt(), 230);
-        }
+        QJsonObject start = events.first();
         const QJsonObject result = events.last();
+        QVERIFY(start.take("port").toString().startsWith(QStringLiteral("/dev/pts/")));
+        QCOMPARE(start, (QJsonObject{{"event", "start"}, {"command", "flash"}, {"file", m_flash}, {"records", 230}}));
+        for (int i = 1; i <= records; ++i)
+            QCOMPARE(events[i], (QJsonObject{{"event", "progress"}, {"done", i}, {"total", 230}}));
         QCOMPARE(result.value("event").toString(), QStringLiteral("result"));
         QCOMPARE(result.value("ok").toBool(), exit == 0);
         QCOMPARE(result.value("exit").toInt(), exit);
