@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <algorithm>
 #include <cstring>
+#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -146,4 +148,18 @@ Indication ShownIndication(DialogFixture& f)
 {
     return {f.dlg->g_bComMode, LampState(f.dlg->m_btnSwitchToHid), LampState(f.dlg->m_btnSwitchToCom),
             LightState(f.dlg->m_ledHid), LightState(f.dlg->m_ledCom)};
+}
+
+AsUser::AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups)
+{
+    m_oldGroups.resize(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    ::getgroups(static_cast<int>(m_oldGroups.size()), m_oldGroups.data());
+    m_ok = ::setgroups(groups.size(), groups.data()) == 0 && ::setegid(gid) == 0 && ::seteuid(uid) == 0;
+}
+
+AsUser::~AsUser()
+{
+    // Back to root: the saved user ID is still 0.
+    [[maybe_unused]] const int a = ::seteuid(0), b = ::setegid(0),
+                               c = ::setgroups(m_oldGroups.size(), m_oldGroups.data());
 }

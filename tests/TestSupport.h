@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sys/types.h>
+#include <vector>
 
 // Prompts answered by the test: message boxes are recorded, file dialogs
 // answer with the queued paths (an empty path is a cancelled dialog).
@@ -84,6 +86,19 @@ private:
     QTemporaryDir m_config;
     QString m_oldDir;
     std::optional<QByteArray> m_oldConfig;
+};
+
+// Switches the effective user and groups of the process to uid/gid with the
+// supplementary groups given, back to root on destruction. Needs real root.
+class AsUser {
+public:
+    AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups);
+    ~AsUser();
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok = false;
+    std::vector<gid_t> m_oldGroups;
 };
 
 // n image lines "L1xxx...\n", each 40 characters and its LF.

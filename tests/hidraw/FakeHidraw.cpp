@@ -2,9 +2,7 @@
 #include "TestSupport.h"
 #include <QDir>
 #include <QFile>
-#include <algorithm>
 #include <cerrno>
-#include <grp.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -153,18 +151,4 @@ QStringList FakeHidraw::takeLog()
     const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
     f.resize(0);
     return lines;
-}
-
-AsUser::AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups)
-{
-    m_oldGroups.resize(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    ::getgroups(static_cast<int>(m_oldGroups.size()), m_oldGroups.data());
-    m_ok = ::setgroups(groups.size(), groups.data()) == 0 && ::setegid(gid) == 0 && ::seteuid(uid) == 0;
-}
-
-AsUser::~AsUser()
-{
-    // Back to root: the saved user ID is still 0.
-    [[maybe_unused]] const int a = ::seteuid(0), b = ::setegid(0),
-                               c = ::setgroups(m_oldGroups.size(), m_oldGroups.data());
 }

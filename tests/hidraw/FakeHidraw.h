@@ -56,16 +56,3 @@ private:
     int m_port = 0;
     bool m_ok = false;
 };
-
-// Switches the effective user and groups of the process to uid/gid with the
-// supplementary groups given, back to root on destruction. Needs real root.
-class AsUser {
-public:
-    AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups);
-    ~AsUser();
-    bool ok() const { return m_ok; }
-
-private:
-    bool m_ok = false;
-    std::vector<gid_t> m_oldGroups;
-};
