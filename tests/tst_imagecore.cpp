@@ -1,7 +1,7 @@
-// Image files without a device: name rules, text mode, display text, and a
-// file read in pieces as a download reads it. The split into records over
-// any text is fuzz_image's; choosing and refusing files is tested in the
-// window (tst_download).
+// Image files without a device: name rules, and a file read in pieces as a
+// download reads it. Text mode, the split into records and the text shown
+// are fuzz_image's; choosing and refusing files is tested in the window
+// (tst_download).
 #include "TestSupport.h"
 #include "operations/ImageFile.h"
 #include <QRandomGenerator>
@@ -28,25 +28,6 @@ private slots:
         QFETCH(QString, path);
         QTEST(ImageFile::NameFits(ImageFile::Kind::Eeprom, path), "eeprom");
         QTEST(ImageFile::NameFits(ImageFile::Kind::Flash, path), "flash");
-    }
-
-    void textModeAndDisplay_data()
-    {
-        QTest::addColumn<QByteArray>("raw");
-        QTest::addColumn<QByteArray>("textMode");
-        QTest::addColumn<QString>("display");
-        QTest::newRow("CR LF becomes LF") << QByteArray("A\r\nB\r\n") << QByteArray("A\nB\n") << QStringLiteral("A\r\n\nB\r\n\n");
-        QTest::newRow("lone CRs kept, CR CR LF") << QByteArray("A\rB\r\r\n") << QByteArray("A\rB\r\n")
-                                                 << QStringLiteral("A\rB\r\r\n\n");
-        QTest::newRow("NUL kept, not shown; high bytes one char each")
-            << QByteArray("\xce" "A\0\xff\n", 5) << QByteArray("\xce" "A\0\xff\n", 5) << QString::fromLatin1("\xce" "A\xff\r\n\n");
-    }
-    void textModeAndDisplay()
-    {
-        QFETCH(QByteArray, raw);
-        QFETCH(QByteArray, textMode);
-        QCOMPARE(ImageFile::ToTextMode(raw), textMode);
-        QTEST(ImageFile::DisplayText(textMode), "display");
     }
 
     void fileReadInPiecesGivesTheSplitLines()
