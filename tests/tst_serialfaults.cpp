@@ -156,6 +156,9 @@ void CheckFault(Fault fault, Op op, const QString& deniedPort)
                             : op == ToHid && !opens ? QStringLiteral("COM cannot open!")
                                                     : QString();
     QCOMPARE(f.prompts.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(f.prompts.captions, message.isEmpty() ? QStringList() : QStringList{"Error"});
+    if (op == ToHid)
+        QCOMPARE(f.clock.sleptMs(), 0);  // no wait for a switch that was not sent
     for (int i = 0; i < 4; ++i)
         QCOMPARE(f.dlg->m_swatch[i]->marked(), i == marked);
     QCOMPARE(f.dlg->m_swatch[marked]->text(), QStringLiteral("  x  "));

@@ -133,18 +133,6 @@ private slots:
         QVERIFY(!f.dlg->m_hid->m_hHid);
     }
 
-    void switchToHidWithAPortThatCannotOpen()
-    {
-        OpenedDialog f(knobsIn(InCom));
-        f.dlg->m_editComPort->setText(QStringLiteral("ttyNOSUCH"));
-        f.dlg->OnSwitchToHid();
-        QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("COM cannot open!")});
-        QCOMPARE(f.prompts.captions, QStringList{QStringLiteral("Error")});
-        QCOMPARE(ShownIndication(f), COM_MODE);
-        QCOMPARE(f.clock.sleptMs(), 0);  // no wait
-        QCOMPARE(f.dlg->m_transport->m_hCom, SerialTransport::Handle::None);
-    }
-
     void openPortIsClosedFirst_data()
     {
         QTest::addColumn<bool>("calibrate");
