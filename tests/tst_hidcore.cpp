@@ -8,7 +8,6 @@
 #include "platform/ReportDescriptor.h"
 #include "simulator/SimController.h"
 #include "simulator/SimHidBus.h"
-#include <QDir>
 #include <QtTest>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -168,19 +167,6 @@ private slots:
         QVERIFY(!f.link.OpenHidDevice());
         QCOMPARE(f.host.shownVersion, QStringLiteral(" "));
         QCOMPARE(f.host.log, QStringLiteral("earlier\r\n"));
-    }
-
-    void linuxBusOnThisMachine()
-    {
-        LinuxHidBus bus;
-        std::vector<HidInterface> list(1);  // a stale entry the call must clear
-        QVERIFY(bus.interfaces(list));
-        int error = 0;
-        QVERIFY(!bus.open("/dev/hidraw-not-there", &error));
-        QCOMPARE(error, ENOENT);
-        if (!QDir(QStringLiteral("/dev")).entryList({QStringLiteral("hidraw*")}, QDir::System).isEmpty())
-            QSKIP("this machine has HID devices");
-        QVERIFY(list.empty());
     }
 
     void kernelOrderOfNodes_data()
