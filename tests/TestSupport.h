@@ -24,14 +24,13 @@ public:
         if (onMessage)
             onMessage(text);
     }
-    QString openFileName(const QString& filter, const QString& initialName) override
+    QString openFileName(const QString& filter, const QString&) override
     {
         filters << filter;
-        initialNames << initialName;
         return files.isEmpty() ? QString() : files.takeFirst();
     }
 
-    QStringList messages, captions, filters, initialNames;
+    QStringList messages, captions, filters;
     QStringList files;  // answers of the next open-file dialogs
     // Runs while a message box is up (to look at the state at that moment).
     std::function<void(const QString&)> onMessage;
