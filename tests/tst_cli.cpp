@@ -158,8 +158,6 @@ private slots:
                                                       << "HID calibrate failed1!\nmorvax-tool: sim:controller: "
                                                          "read-back: .*Input/output error";
         QTest::newRow("wrong name") << QStringList{"flash", "fw.bin", com} << "" << 2 << "Please choose .mvx file!";
-        QTest::newRow("eeprom image as flash") << QStringList{"flash", "fw.eep.mvx", com} << "" << 2
-                                               << "Please choose .mvx file!";
         QTest::newRow("missing file") << QStringList{"flash", "gone.mvx", com} << "" << 2
                                       << "Can't open the .mvx file!\nmorvax-tool: .*gone.mvx: No such file";
         QTest::newRow("line too long") << QStringList{"flash", "long.mvx", com} << "" << 2

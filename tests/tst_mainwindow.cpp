@@ -32,7 +32,7 @@ private slots:
     void startUpState_data()
     {
         QTest::addColumn<QByteArray>("configIni");  // null: no file
-        QTest::addColumn<QString>("other");             // or a FIFO or a directory by that name
+        QTest::addColumn<QString>("other");             // "fifo": a FIFO by that name
         QTest::addColumn<QByteArray>("userConfigIni");  // in the user's settings folder; null: none
         QTest::addColumn<QString>("vid");
         QTest::addColumn<QString>("pid");
@@ -42,11 +42,9 @@ private slots:
         QTest::newRow("Config.ini") << ini << "" << none << "2f5a" << "0107";
         QTest::newRow("no Config.ini: empty") << none << "" << none << "" << "";
         QTest::newRow("only the user's Config.ini") << none << "" << other << "1111" << "2222";
-        QTest::newRow("the working directory's first") << ini << "" << other << "2f5a" << "0107";
         // Taken as no file, at once (a FIFO without a writer would otherwise
         // hold the start-up for ever), so the user's folder is looked at.
         QTest::newRow("Config.ini a FIFO: empty") << none << "fifo" << none << "" << "";
-        QTest::newRow("Config.ini a directory: the user's") << none << "directory" << other << "1111" << "2222";
     }
     void startUpState()
     {
