@@ -2,6 +2,7 @@
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "resources/Resources.h"
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -99,6 +100,12 @@ QString DialogFixture::shownLog() const
     QString s = dlg->m_editLog->toPlainText();
     s.replace(u'\n', QStringLiteral("\r\n"));
     return s;
+}
+
+QString AccessibleName(QWidget* w)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+    return iface ? iface->text(QAccessible::Name) : QStringLiteral("(no interface)");
 }
 
 QColor CentrePixel(QWidget* w)

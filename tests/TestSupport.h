@@ -135,6 +135,9 @@ struct OpenedDialog : DialogFixture {
     }
 };
 
+// The name as assistive technology gets it.
+QString AccessibleName(QWidget* w);
+
 // Pixel colour at the centre of a widget, as grabbed.
 QColor CentrePixel(QWidget* w);
 
