@@ -144,6 +144,10 @@ private slots:
             return;
         }
         QCOMPARE(f.dlg->m_strLog.count(shows), 1);
+        if (action == SwitchToCom) {  // a switch that was not sent: no wait, no new mode
+            QCOMPARE(f.clock.sleptMs(), 0);
+            QCOMPARE(ShownIndication(f), before);
+        }
         if (atTop)
             QVERIFY2(f.shownLog().startsWith(shows), qPrintable(f.shownLog()));
         else if (action != TwoArrivals)  // an arrival does not refresh the box

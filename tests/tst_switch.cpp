@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 #include "controls/HoverButton.h"
 #include "hid/HidLink.h"
-#include "operations/ModeSwitch.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
 #include <QComboBox>
@@ -158,23 +157,6 @@ private slots:
         // Not in HID mode: the search fails and nothing is sent.
         QCOMPARE(f.dlg->m_strLog, QStringLiteral("Could not find the specified HID device!\r\n"));
         QCOMPARE(f.clock.sleptMs(), 0);
-    }
-
-    void commandNotTakenGivesNoWait()
-    {
-        // A command that did not go out cannot make the controller switch, so
-        // the handlers neither wait nor claim the new mode.
-        struct RefusingDevice : HidDevice {
-            bool attributes(HidAttributes&) override { return false; }
-            bool caps(HidCaps&) override { return false; }
-            bool setFeature(const std::uint8_t*, std::size_t) override { return false; }
-            bool getFeature(std::uint8_t*, std::size_t) override { return false; }
-        } refusing;
-        ManualClock clock;
-        SerialTransport closed(clock);
-        QCOMPARE(ModeSwitch::toHid(closed, clock), -1);
-        QVERIFY(!ModeSwitch::toCom(refusing, clock).ok());
-        QCOMPARE(clock.sleptMs(), 0);
     }
 
     void eventStormEndsWithTheLastEvent_data()
