@@ -139,7 +139,7 @@ private slots:
         QTest::newRow("switch com, already") << QStringList{"switch", "com", com} << "" << 0 << "Already Open COM!";
         QTest::newRow("calibrate") << QStringList{"calibrate", hid} << "" << 0 << "HID calibrate successfully!";
         QTest::newRow("info, one of two") << QStringList{"info", hid, "--usb-path", "1-1.2"}
-                                          << "controllers=2,version=0107" << 0 << "version 0x107";
+                                          << "controllers=2,version=0fab" << 0 << "version 0xfab";
         QTest::newRow("pick by USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "1-1.2"}
                                           << "controllers=3" << 0 << "DownLoad Successful!";
         QTest::newRow("pick by serial number") << QStringList{"status", "z", com, "--serial", "MVX0003"}

@@ -1,4 +1,4 @@
-// The HID link without a window: texts, the matching rule, report lengths
+// The HID link without a window: the matching rule, report lengths
 // from report descriptors, and the identification and open sequences on the
 // simulated bus, with the log and the shown texts at every refresh.
 #include "TestSupport.h"
@@ -30,26 +30,6 @@ struct LinkFixture {
 class TestHidCore : public QObject {
     Q_OBJECT
 private slots:
-    void texts_data()
-    {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("version");
-        QTest::newRow("0x000F") << 0x000F << "000f" << "0xf";
-        QTest::newRow("0x00FF") << 0x00FF << "00ff" << "0xff";
-        QTest::newRow("0x0FFF") << 0x0FFF << "0fff" << "0xfff";
-        QTest::newRow("0xFFFF") << 0xFFFF << "ffff" << "0xffff";
-        QTest::newRow("0x100") << 0x100 << "0100" << "0x100";
-        QTest::newRow("0x21") << 0x21 << "0021" << "0x21";
-        QTest::newRow("0") << 0 << "0000" << "0x0";
-    }
-    void texts()
-    {
-        QFETCH(int, value);
-        QTEST(HidText::IdText(static_cast<std::uint16_t>(value)), "id");
-        QTEST(HidText::VersionText(static_cast<std::uint16_t>(value)), "version");
-    }
-
     void matching_data()
     {
         // Against a device with VID 0x0a2b and PID 0x010c.
