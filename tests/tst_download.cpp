@@ -59,22 +59,6 @@ void Download(DialogFixture& f, bool flash, const QByteArray& image)
 class TestDownload : public QObject {
     Q_OBJECT
 private slots:
-    void recordsAreByteExact()
-    {
-        OpenedDialog f;
-        QByteArray text = "abcde\r\n";          // CR LF arrives as LF
-        text += QByteArray(286, 'w') + "\n";    // the longest line that fits
-        text += Lines(5);
-        text += "tail";                         // last line without LF
-        Download(f, false, text);
-        QCOMPARE(f.prompts.messages, QStringList{OK});
-        const auto records = f.controller().records();
-        QCOMPARE(int(records.size()), 8);
-        QCOMPARE(records[0], QByteArray("abcde\n") + QByteArray(281, '\0'));
-        QCOMPARE(records[1], QByteArray(286, 'w') + "\n");
-        QCOMPARE(records[7], QByteArray("tail") + QByteArray(283, '\0'));
-    }
-
     void download_data()
     {
         QTest::addColumn<bool>("flash");
