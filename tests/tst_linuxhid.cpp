@@ -29,12 +29,6 @@
 namespace {
 using Bytes = std::vector<std::uint8_t>;
 
-// A report descriptor of the simulated bus, as the bytes of the sysfs file.
-QByteArray Descriptor(const Bytes& bytes)
-{
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
-
 constexpr gid_t PLUGDEV = 46;
 constexpr uid_t NOBODY = 65534;
 
@@ -43,12 +37,12 @@ constexpr uid_t NOBODY = 65534;
 FakeHidDevice Controller(mode_t mode = 0660, gid_t group = PLUGDEV)
 {
     return {QStringLiteral("hidraw2"), 0x2f5a, 0x0107, 0x0213, QStringLiteral("MORVAX touch controller"),
-            Descriptor(SimHidBus::controllerDescriptor()), mode, group};
+            SimHidBus::controllerDescriptor(), mode, group};
 }
 FakeHidDevice Keyboard()
 {
     return {QStringLiteral("hidraw10"), 0x1c4f, 0x0002, 0x0110, QStringLiteral("Bench USB keyboard"),
-            Descriptor(SimHidBus::keyboardDescriptor()), 0600, 0};
+            SimHidBus::keyboardDescriptor(), 0600, 0};
 }
 
 // Runs the test again inside a private mount namespace (a user namespace of

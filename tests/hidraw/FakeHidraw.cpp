@@ -97,7 +97,8 @@ bool FakeHidraw::add(const FakeHidDevice& d)
                           "\nHID_NAME=" + d.name.toUtf8() + "\nHID_PHYS=usb-0000:00:14.0-" + portText +
                           "/input0\nHID_UNIQ=\nMODALIAS=hid:b0003g0001v0000" + vid.toUpper() + "p0000" +
                           pid.toUpper() + "\n",
-                      {{QStringLiteral("report_descriptor"), d.descriptor}});
+                      {{QStringLiteral("report_descriptor"),
+                        QByteArray(reinterpret_cast<const char*>(d.descriptor.data()), qsizetype(d.descriptor.size()))}});
     ok = ok && Device(raw, QStringLiteral("/sys/class/hidraw"),
                       "MAJOR=" + QByteArray::number(HIDRAW_MAJOR) + "\nMINOR=" + QByteArray::number(minor) +
                           "\nDEVNAME=" + d.node.toUtf8() + "\n",

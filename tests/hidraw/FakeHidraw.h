@@ -14,7 +14,7 @@ struct FakeHidDevice {
     std::uint16_t pid = 0;
     std::uint16_t version = 0; // bcdDevice
     QString name;              // HID_NAME
-    QByteArray descriptor;     // report_descriptor
+    std::vector<std::uint8_t> descriptor;  // report_descriptor
     mode_t mode = 0600;        // of the node, owned by root
     gid_t group = 0;
 };
