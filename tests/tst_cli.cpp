@@ -142,8 +142,6 @@ private slots:
                                           << "controllers=2,version=0fab" << 0 << "version 0xfab";
         QTest::newRow("pick by USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "1-1.2"}
                                           << "controllers=3" << 0 << "DownLoad Successful!";
-        QTest::newRow("pick by serial number") << QStringList{"status", "z", com, "--serial", "MVX0003"}
-                                               << "controllers=3" << 0 << "z sent";
 
         QTest::newRow("wrong answer") << QStringList{"flash", "fw.mvx", com} << "wrongAnswerAtRecord=3" << 1
                                       << "Download Failed: Return Error\nmorvax-tool: Record 3 was refused.";

@@ -76,8 +76,6 @@ private slots:
     // first move is a move.
     void init() { QCursor::setPos(QPoint(3000, 3000)); }
 
-    // ---- status light -------------------------------------------------------
-
     void light_data()
     {
         QTest::addColumn<int>("color");
@@ -155,8 +153,6 @@ private slots:
         led->SetLed(led, LED_YELLOW, LED_CIRCLE, 0);
         QVERIFY(QAbstractEventDispatcher::instance()->registeredTimers(led).isEmpty());
     }
-
-    // ---- icon button ----------------------------------------------------------
 
     void button_hoverPressReleaseAndLeave()
     {
