@@ -6,7 +6,6 @@
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "controls/ModeSwatch.h"
-#include <QFile>
 #include <QProgressBar>
 #include <QtTest>
 

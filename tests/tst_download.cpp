@@ -7,7 +7,6 @@
 #include "operations/ImageFile.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>

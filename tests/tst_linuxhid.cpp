@@ -17,10 +17,8 @@
 #include "platform/linux/LinuxHidBus.h"
 #include "simulator/SimHidBus.h"
 #include <QtTest>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>

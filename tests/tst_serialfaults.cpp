@@ -8,7 +8,6 @@
 #include "controls/LedCtrl.h"
 #include "controls/ModeSwatch.h"
 #include "serial/SerialTransport.h"
-#include <QApplication>
 #include <QFile>
 #include <QProgressBar>
 #include <QRadioButton>
