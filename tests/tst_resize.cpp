@@ -35,8 +35,6 @@ private slots:
         QTest::addColumn<int>("fontHeight");
         QTest::addColumn<int>("fontWidth");
 
-        // Sizes and distances double, from the window's new left and top.
-        QTest::newRow("twice the size") << WinRect{0, 0, 1600, 1000} << 2 << WinRect{60, 60, 260, 140} << 28 << 14;
         // 3 units in scale to 1.5: the left edge truncates to 1 from the
         // window's left, the right edge to -1 from its right.
         QTest::newRow("half width truncates toward the edges")
