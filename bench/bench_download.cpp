@@ -12,7 +12,7 @@
 //    there: the real exchange and the bare loop.
 //
 // Prints figures only; not part of the test run.
-#include "BenchPeer.h"
+#include "PtyPeer.h"
 #include "operations/ImageDownload.h"
 #include "operations/ImageFile.h"
 #include "platform/EventLoopClock.h"
@@ -26,11 +26,18 @@
 #include <cstring>
 #include <utility>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/syscall.h>
+#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+using SteadyClock = std::chrono::steady_clock;
+// Peers that answer each record with "Pass", at once or paced as the line
+// would; they keep nothing of what they received.
+const PtyPeerOptions INSTANT{.keepRecords = false};
+const PtyPeerOptions PACED{.paced = true, .keepRecords = false};
 
 constexpr int RECORDS = 255;
 constexpr int MANY_RECORDS = 25'500;
@@ -54,11 +61,11 @@ void Mark(const char* text)
 }
 
 // The real download. Returns seconds, or a negative value on failure.
-double RunTransport(Peer& peer, const std::vector<QByteArray>& lines)
+double RunTransport(PtyPeer& peer, const std::vector<QByteArray>& lines)
 {
     EventLoopClock clock;
     SerialTransport transport(clock);
-    if (transport.OpenComPort(QString::fromStdString(peer.slave())) != 0) {
+    if (transport.OpenComPort(peer.path()) != 0) {
         std::fprintf(stderr, "open failed: %s\n", qPrintable(transport.failure().line()));
         return -1;
     }
@@ -79,9 +86,9 @@ double RunTransport(Peer& peer, const std::vector<QByteArray>& lines)
 
 // The same lockstep exchange in a few lines of termios: write, drain, wait,
 // read 4.
-double RunTermios(Peer& peer, const std::vector<QByteArray>& lines)
+double RunTermios(PtyPeer& peer, const std::vector<QByteArray>& lines)
 {
-    const int fd = ::open(peer.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(peer.path()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return -1;
     termios tio{};
@@ -127,7 +134,7 @@ double RunTermios(Peer& peer, const std::vector<QByteArray>& lines)
 
 // The same exchange in pyserial, when /usr/bin/python3 has it; seconds, or a
 // negative value when it cannot run.
-double RunPySerial(Peer& peer, int records)
+double RunPySerial(PtyPeer& peer, int records)
 {
     static const char SCRIPT[] = R"(
 import sys, time, serial
@@ -144,7 +151,7 @@ print(time.perf_counter() - t0)
 )";
     QProcess py;
     py.start(QStringLiteral("/usr/bin/python3"),
-             {QStringLiteral("-c"), QString::fromLatin1(SCRIPT), QString::fromStdString(peer.slave()),
+             {QStringLiteral("-c"), QString::fromLatin1(SCRIPT), peer.path(),
               QString::number(records)});
     if (!py.waitForFinished(120000) || py.exitStatus() != QProcess::NormalExit || py.exitCode() != 0)
         return -1;
@@ -226,8 +233,8 @@ double SyscallsPerRecord(const char* self, const char* which)
 // main thread's id on stdout.
 int Probe(const char* which)
 {
-    Peer peer(false);
-    if (!peer.start())
+    PtyPeer peer(INSTANT);
+    if (!peer.ok())
         return 1;
     const std::vector<QByteArray> lines = Image(RECORDS);
     const double s = std::strcmp(which, "termios") == 0 ? RunTermios(peer, lines) : RunTransport(peer, lines);
@@ -243,8 +250,8 @@ int main(int argc, char** argv)
         return Probe(argv[2]);
     const std::vector<QByteArray> lines = Image(RECORDS);
 
-    Peer instant(false);
-    if (!instant.start()) {
+    PtyPeer instant(INSTANT);
+    if (!instant.ok()) {
         std::fprintf(stderr, "no pseudo-terminal\n");
         return 1;
     }
@@ -265,17 +272,17 @@ int main(int argc, char** argv)
         std::printf("  pyserial lockstep loop:          not run (no pyserial in /usr/bin/python3)\n");
     }
 
-    Peer paced(true);
-    if (!paced.start())
+    PtyPeer paced(PACED);
+    if (!paced.ok())
         return 1;
     const auto [pacedTransport, pacedTermios] =
         BestOfTurns([&] { return RunTransport(paced, lines); }, [&] { return RunTermios(paced, lines); }, 3);
     if (pacedTransport < 0 || pacedTermios < 0)
         return 1;
     const double wire =
-        std::chrono::duration<double>(WireTime(ImageFile::RECORD_SIZE + ImageDownload::ANSWER_SIZE)).count() *
+        std::chrono::duration<double>(PtyPeer::WireTime(ImageFile::RECORD_SIZE + ImageDownload::ANSWER_SIZE)).count() *
         RECORDS;
-    std::printf("Peer paced at %d bit/s, 8N2 (%d bits a byte):\n", BAUD, BITS_PER_BYTE);
+    std::printf("Peer paced at %d bit/s, 8N2 (%d bits a byte):\n", PtyPeer::BAUD, PtyPeer::BITS_PER_BYTE);
     std::printf("  ImageDownload + SerialTransport: %8.1f us per record\n", PerRecordUs(pacedTransport, RECORDS));
     std::printf("  bare termios loop:               %8.1f us per record\n", PerRecordUs(pacedTermios, RECORDS));
     std::printf("  wire time (287 + 4 bytes):       %8.1f us per record\n", PerRecordUs(wire, RECORDS));

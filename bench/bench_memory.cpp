@@ -6,7 +6,8 @@
 //
 // Run it with a display, or with QT_QPA_PLATFORM=offscreen. Prints figures
 // only; not part of the test run.
-#include "BenchPeer.h"
+#include "PtyPeer.h"
+#include "TestSupport.h"
 #include "app/ToolDlg.h"
 #include "operations/ImageTransfer.h"
 #include "platform/EventLoopClock.h"
@@ -47,8 +48,7 @@ qint64 Status(const char* field)
 // Sets the peak back to what is resident now; false where the kernel cannot.
 bool ResetPeak()
 {
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+    return WriteFile(QStringLiteral("/proc/self/clear_refs"), "5");
 }
 
 void Report(const char* what, qint64 before, qint64 peak, qint64 target)
@@ -64,14 +64,9 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     const QString path = dir.filePath(QStringLiteral("big.mvx"));
-    {
-        QFile image(path);
-        if (!image.open(QIODevice::WriteOnly))
-            return 1;
-        const QByteArray line = ":10" + QByteArray(64, 'A') + "\n";
-        for (qint64 written = 0; written < IMAGE_BYTES; written += line.size())
-            image.write(line);
-    }
+    const QByteArray line = ":10" + QByteArray(64, 'A') + "\n";
+    if (!WriteFile(path, line.repeated((IMAGE_BYTES + line.size() - 1) / line.size())))
+        return 1;
     const qint64 size = QFileInfo(path).size();
     if (!ResetPeak()) {
         std::fprintf(stderr, "this kernel cannot reset the peak (/proc/self/clear_refs)\n");
@@ -93,8 +88,8 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     Report("flash Open (the window shows it):", before, Status("VmHWM"), ALLOWANCE);
 
-    Peer peer(false);
-    if (!peer.start())
+    PtyPeer peer({.keepRecords = false});
+    if (!peer.ok())
         return 1;
     SerialTransport transport(clock);
     ImageTransfer transfer(transport, ImageFile::Kind::Flash);
@@ -103,8 +98,7 @@ int main(int argc, char** argv)
     QElapsedTimer took;
     took.start();
     const bool loaded = transfer.load(path) == DownloadOutcome::Success;
-    const DownloadOutcome sent =
-        loaded ? transfer.send(QString::fromStdString(peer.slave())) : DownloadOutcome::CannotOpenFile;
+    const DownloadOutcome sent = loaded ? transfer.send(peer.path()) : DownloadOutcome::CannotOpenFile;
     transfer.close();
     const qint64 peak = Status("VmHWM");
     Report("download of it:", before, peak, size + ALLOWANCE);

@@ -8,6 +8,7 @@
 //
 // Run it with a display, or with QT_QPA_PLATFORM=offscreen. Prints figures
 // only; not part of the test run.
+#include "TestSupport.h"
 #include "app/ToolDlg.h"
 #include "platform/Prompts.h"
 #include "simulator/ManualClock.h"
@@ -50,14 +51,6 @@ double TimeOpen(CToolDlg& dlg, OnePathPrompts& prompts, const QString& path)
     }
     return best;
 }
-
-QString Write(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
-{
-    QFile f(dir.filePath(QString::fromLatin1(name)));
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return f.fileName();
-}
 } // namespace
 
 int main(int argc, char** argv)
@@ -83,12 +76,16 @@ int main(int argc, char** argv)
     const struct {
         const char* what;
         QString path;
+        QByteArray bytes;
     } files[] = {
-        {"227-line image, 10 KB", Write(dir, "image.mvx", image)},
-        {"one line of 1 MiB", Write(dir, "line1.mvx", QByteArray(1024 * 1024, 'x'))},
-        {"one line of 20 MiB", Write(dir, "line20.mvx", QByteArray(20 * 1024 * 1024, 'x'))},
-        {"8 MiB of 40-character lines", Write(dir, "lines.mvx", lines)},
+        {"227-line image, 10 KB", dir.filePath("image.mvx"), image},
+        {"one line of 1 MiB", dir.filePath("line1.mvx"), QByteArray(1024 * 1024, 'x')},
+        {"one line of 20 MiB", dir.filePath("line20.mvx"), QByteArray(20 * 1024 * 1024, 'x')},
+        {"8 MiB of 40-character lines", dir.filePath("lines.mvx"), lines},
     };
+    for (const auto& f : files)
+        if (!WriteFile(f.path, f.bytes))
+            return 1;
     for (const auto& f : files)
         std::printf("  %-28s %9.1f ms\n", f.what, TimeOpen(dlg, prompts, f.path));
 

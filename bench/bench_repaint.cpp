@@ -6,6 +6,7 @@
 //
 // Run it with a display, or with QT_QPA_PLATFORM=offscreen (which paints
 // too). Prints figures only; not part of the test run.
+#include "TestSupport.h"
 #include "app/ToolDlg.h"
 #include "platform/EventLoopClock.h"
 #include "platform/Prompts.h"
@@ -49,16 +50,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    QFile ini(QStringLiteral("Config.ini"));
-    if (ini.open(QIODevice::WriteOnly))
-        ini.write("[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n");
-    ini.close();
-    QFile image(QStringLiteral("fw.mvx"));
-    if (!image.open(QIODevice::WriteOnly))
-        return 1;
+    QByteArray image;
     for (int i = 0; i < RECORDS; ++i)
-        image.write(":10" + QByteArray::number(i, 16).rightJustified(4, '0') + QByteArray(60, 'A') + "\n");
-    image.close();
+        image += ":10" + QByteArray::number(i, 16).rightJustified(4, '0') + QByteArray(60, 'A') + "\n";
+    if (!WriteFile(QStringLiteral("Config.ini"), "[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n") ||
+        !WriteFile(QStringLiteral("fw.mvx"), image))
+        return 1;
 
     EventLoopClock clock;
     QuietPrompts prompts;

@@ -2,34 +2,69 @@
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "resources/Resources.h"
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <algorithm>
+#include <cstring>
+#include <grp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
-EmptyUserSettings::EmptyUserSettings() : m_old(qgetenv("XDG_CONFIG_HOME")), m_hadOld(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions perms)
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
+           (perms == QFile::Permissions() || f.setPermissions(perms));
 }
 
-EmptyUserSettings::~EmptyUserSettings()
+bool MakeNode(const QString& path, const QString& kind)
 {
-    if (m_hadOld)
-        qputenv("XDG_CONFIG_HOME", m_old);
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == "fifo")
+        return ::mkfifo(native.constData(), 0600) == 0;
+    if (kind == "directory")
+        return QDir().mkdir(path);
+    if (kind == "/dev/zero link")
+        return QFile::link(QStringLiteral("/dev/zero"), path);
+    if (kind == "dangling link")
+        return QFile::link(path + QStringLiteral(".gone"), path);
+    if (kind != "socket")
+        return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, native.constData(), sizeof addr.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);  // the name stays
+    return bound;
+}
+
+WorkDir::WorkDir() : m_oldDir(QDir::currentPath())
+{
+    if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QDir::setCurrent(dir.path());
+}
+
+WorkDir::~WorkDir()
+{
+    QDir::setCurrent(m_oldDir);
+    if (m_oldConfig)
+        qputenv("XDG_CONFIG_HOME", *m_oldConfig);
     else
         qunsetenv("XDG_CONFIG_HOME");
 }
 
-QString EmptyUserSettings::toolDir() const
+QString WorkDir::userToolDir() const
 {
-    const QString d = m_dir.filePath(QStringLiteral("morvax-tool"));
+    const QString d = m_config.filePath(QStringLiteral("morvax-tool"));
     QDir().mkpath(d);
     return d;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 QByteArray Lines(int n)
@@ -42,8 +77,6 @@ QByteArray Lines(int n)
 
 DialogFixture::DialogFixture(const SimKnobs& knobs, const char* configIni)
 {
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(dir.path());
     if (configIni)
         WriteFile(dir.filePath(QStringLiteral("Config.ini")), configIni);
     sim = std::make_unique<SimPlatform>(clock, prompts, knobs);
@@ -54,7 +87,6 @@ DialogFixture::~DialogFixture()
 {
     dlg.reset();
     sim.reset();
-    QDir::setCurrent(m_oldDir);
 }
 
 void DialogFixture::open()
@@ -68,6 +100,12 @@ QString DialogFixture::shownLog() const
     QString s = dlg->m_editLog->toPlainText();
     s.replace(u'\n', QStringLiteral("\r\n"));
     return s;
+}
+
+QString AccessibleName(QWidget* w)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+    return iface ? iface->text(QAccessible::Name) : QStringLiteral("(no interface)");
 }
 
 QColor CentrePixel(QWidget* w)
@@ -117,4 +155,18 @@ Indication ShownIndication(DialogFixture& f)
 {
     return {f.dlg->g_bComMode, LampState(f.dlg->m_btnSwitchToHid), LampState(f.dlg->m_btnSwitchToCom),
             LightState(f.dlg->m_ledHid), LightState(f.dlg->m_ledCom)};
+}
+
+AsUser::AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups)
+{
+    m_oldGroups.resize(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    ::getgroups(static_cast<int>(m_oldGroups.size()), m_oldGroups.data());
+    m_ok = ::setgroups(groups.size(), groups.data()) == 0 && ::setegid(gid) == 0 && ::seteuid(uid) == 0;
+}
+
+AsUser::~AsUser()
+{
+    // Back to root: the saved user ID is still 0.
+    [[maybe_unused]] const int a = ::seteuid(0), b = ::setegid(0),
+                               c = ::setgroups(m_oldGroups.size(), m_oldGroups.data());
 }

@@ -4,10 +4,14 @@
 #include "platform/Prompts.h"
 #include "simulator/ManualClock.h"
 #include "simulator/SimPlatform.h"
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <sys/types.h>
+#include <vector>
 
 // Prompts answered by the test: message boxes are recorded, file dialogs
 // answer with the queued paths (an empty path is a cancelled dialog).
@@ -20,14 +24,13 @@ public:
         if (onMessage)
             onMessage(text);
     }
-    QString openFileName(const QString& filter, const QString& initialName) override
+    QString openFileName(const QString& filter, const QString&) override
     {
         filters << filter;
-        initialNames << initialName;
         return files.isEmpty() ? QString() : files.takeFirst();
     }
 
-    QStringList messages, captions, filters, initialNames;
+    QStringList messages, captions, filters;
     QStringList files;  // answers of the next open-file dialogs
     // Runs while a message box is up (to look at the state at that moment).
     std::function<void(const QString&)> onMessage;
@@ -58,33 +61,53 @@ struct TextHost : HidHost {
     }
 };
 
-// Points XDG_CONFIG_HOME at an empty folder of its own for the lifetime of
-// the object and restores it after, so that the settings of whoever runs the
-// tests are never found.
-class EmptyUserSettings {
+// Writes bytes to path, and gives the file perms unless they are empty;
+// false when that fails.
+bool WriteFile(const QString& path, const QByteArray& bytes, QFile::Permissions perms = {});
+
+// Puts at path something other than a regular file: "fifo", "directory",
+// "socket" (a Unix socket's name), "/dev/zero link" or "dangling link"
+// (symbolic links). False when that fails.
+bool MakeNode(const QString& path, const QString& kind);
+
+// For the lifetime of the object, a working directory of its own (dir) and
+// XDG_CONFIG_HOME an empty folder of its own, so that the settings of
+// whoever runs the tests are never found.
+class WorkDir {
 public:
-    EmptyUserSettings();
-    ~EmptyUserSettings();
-    // The tool's folder in it ($XDG_CONFIG_HOME/morvax-tool), created.
-    QString toolDir() const;
+    WorkDir();
+    ~WorkDir();
+    // The tool's settings folder ($XDG_CONFIG_HOME/morvax-tool), created.
+    QString userToolDir() const;
+    QTemporaryDir dir;
 
 private:
-    QTemporaryDir m_dir;
-    QByteArray m_old;
-    bool m_hadOld;
+    QTemporaryDir m_config;
+    QString m_oldDir;
+    std::optional<QByteArray> m_oldConfig;
 };
 
-// Writes bytes to path; false when that fails.
-bool WriteFile(const QString& path, const QByteArray& bytes);
+// Switches the effective user and groups of the process to uid/gid with the
+// supplementary groups given, back to root on destruction. Needs real root.
+class AsUser {
+public:
+    AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups);
+    ~AsUser();
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok = false;
+    std::vector<gid_t> m_oldGroups;
+};
 
 // n image lines "L1xxx...\n", each 40 characters and its LF.
 QByteArray Lines(int n);
 
 // The real main window on the simulated controller with a manual clock, in a
 // working directory of its own (which may hold a Config.ini) and with no
-// user settings folder (userSettings.toolDir() is empty until a test writes
-// there, before open()).
-class DialogFixture {
+// user settings folder (userToolDir() is empty until a test writes there,
+// before open()).
+class DialogFixture : public WorkDir {
 public:
     // configIni: the Config.ini contents; null for no file.
     explicit DialogFixture(const SimKnobs& knobs = {}, const char* configIni = "[VID/PID]\r\nVID=2f5a\r\nPID=0107\r\n");
@@ -93,20 +116,27 @@ public:
     // Shows the window, which runs the opening steps.
     void open();
 
-    EmptyUserSettings userSettings;
     ManualClock clock;
     FakePrompts prompts;
     std::unique_ptr<SimPlatform> sim;
     std::unique_ptr<CToolDlg> dlg;
-    QTemporaryDir dir;
 
     SimController& controller() { return sim->controller(); }
     // The log text as the box shows it now, with CR LF line ends.
     QString shownLog() const;
-
-private:
-    QString m_oldDir;
 };
+
+// A DialogFixture whose window has been opened.
+struct OpenedDialog : DialogFixture {
+    template <typename... Args>
+    explicit OpenedDialog(Args&&... args) : DialogFixture(std::forward<Args>(args)...)
+    {
+        open();
+    }
+};
+
+// The name as assistive technology gets it.
+QString AccessibleName(QWidget* w);
 
 // Pixel colour at the centre of a widget, as grabbed.
 QColor CentrePixel(QWidget* w);

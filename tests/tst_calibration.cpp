@@ -39,8 +39,7 @@ private slots:
         SimKnobs k = KnobsIn(SimKnobs::Mode::Hid);
         k.calibrationMs = calibrationMs;
         k.calibrationResult = static_cast<std::uint8_t>(answer);
-        DialogFixture f(k);
-        f.open();
+        OpenedDialog f(k);
         // The fixture's clock starts on a whole second, 20 s into a minute.
         QCOMPARE(f.clock.wallSeconds() % 60, 20);
         f.clock.advance(startMs);
@@ -63,8 +62,7 @@ private slots:
     {
         SimKnobs k = KnobsIn(SimKnobs::Mode::Hid);
         k.calibrationMs = 3000;
-        DialogFixture f(k);
-        f.open();
+        OpenedDialog f(k);
         f.clock.schedule(1500, [&f] { f.controller().unplug(); });
         f.dlg->m_strLog.clear();
         QTest::mouseClick(f.dlg->m_btnCalibrate, Qt::LeftButton);
@@ -90,8 +88,7 @@ private slots:
         QFETCH(bool, shutDownWhileWaiting);
         SimKnobs k = KnobsIn(SimKnobs::Mode::Hid);
         k.calibrationMs = Calibration::DEFAULT_READBACK_TIMEOUT_MS + 10000;
-        auto f = std::make_unique<DialogFixture>(k);
-        f->open();
+        auto f = std::make_unique<OpenedDialog>(k);
         f->dlg->m_strLog.clear();
         f->dlg->OnCalibrate();
         QCOMPARE(f->dlg->m_strLog, QStringLiteral("CloseHandle worked!\r\nHID calibrate failed1!\r\n"

@@ -130,16 +130,17 @@ private slots:
         QTest::addColumn<int>("shape");
         QTest::addColumn<int>("lit");
         QTest::addColumn<QColor>("body");
-        QTest::newRow("red dark") << LED_RED << LED_CIRCLE << 0 << QColor(150, 0, 0);
-        QTest::newRow("red bright") << LED_RED << LED_CIRCLE << 1 << QColor(250, 0, 0);
-        QTest::newRow("grey dark") << LED_GREY << LED_CIRCLE << 0 << QColor(80, 80, 80);
-        QTest::newRow("grey bright") << LED_GREY << LED_CIRCLE << 1 << QColor(130, 130, 130);
-        QTest::newRow("blue dark") << LED_BLUE << LED_CIRCLE << 0 << QColor(0, 0, 150);
-        QTest::newRow("blue bright") << LED_BLUE << LED_CIRCLE << 1 << QColor(0, 0, 250);
-        QTest::newRow("green dark is olive") << LED_GREEN << LED_CIRCLE << 0 << QColor(150, 150, 0);
-        QTest::newRow("green bright") << LED_GREEN << LED_CIRCLE << 1 << QColor(0, 255, 0);
-        QTest::newRow("square green bright") << LED_GREEN << LED_SQUARE << 1 << QColor(0, 255, 0);
-        QTest::newRow("unknown colour: frame only") << 1234 << LED_CIRCLE << 1 << BACKGROUND;
+        QTest::addColumn<QString>("name");  // for assistive technology
+        QTest::newRow("red dark") << LED_RED << LED_CIRCLE << 0 << QColor(150, 0, 0) << "dark red";
+        QTest::newRow("red bright") << LED_RED << LED_CIRCLE << 1 << QColor(250, 0, 0) << "bright red";
+        QTest::newRow("grey dark") << LED_GREY << LED_CIRCLE << 0 << QColor(80, 80, 80) << "dark grey";
+        QTest::newRow("grey bright") << LED_GREY << LED_CIRCLE << 1 << QColor(130, 130, 130) << "bright grey";
+        QTest::newRow("blue dark") << LED_BLUE << LED_CIRCLE << 0 << QColor(0, 0, 150) << "dark blue";
+        QTest::newRow("blue bright") << LED_BLUE << LED_CIRCLE << 1 << QColor(0, 0, 250) << "bright blue";
+        QTest::newRow("green dark is olive") << LED_GREEN << LED_CIRCLE << 0 << QColor(150, 150, 0) << "dark green";
+        QTest::newRow("green bright") << LED_GREEN << LED_CIRCLE << 1 << QColor(0, 255, 0) << "bright green";
+        QTest::newRow("square green bright") << LED_GREEN << LED_SQUARE << 1 << QColor(0, 255, 0) << "bright green";
+        QTest::newRow("unknown colour: frame only") << 1234 << LED_CIRCLE << 1 << BACKGROUND << "no lamp";
     }
 
     void light()
@@ -153,6 +154,8 @@ private slots:
         led->setGeometry(10, 10, 27, 29);
         led->SetLed(led, color, shape, 0);
         led->m_bLit = lit;
+        led->UpdateAccessibleName();
+        QTEST(AccessibleName(led), "name");
         const QImage img = Shot(led);
         QCOMPARE(img.pixelColor(img.width() / 2, img.height() / 2), body);
         QCOMPARE(led->m_bLit, lit);  // only yellow changes it
@@ -172,6 +175,8 @@ private slots:
         Stage s;
         auto* led = new CLedCtrl(&s.window);
         led->setGeometry(10, 10, 27, 27);
+        led->SetLabel(QStringLiteral("HID light"));
+        QCOMPARE(AccessibleName(led), QStringLiteral("HID light: no lamp"));  // before any SetLed
         led->SetLed(led, LED_YELLOW, LED_CIRCLE, 0);
         led->m_bLit = 1;
         // Each paint shows the other variant.
@@ -189,14 +194,13 @@ private slots:
         const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(led);
         QCOMPARE(timers.size(), 1);
         QCOMPARE(timers.first().interval, 15);
+        QCOMPARE(AccessibleName(led), QStringLiteral("HID light: blinking yellow"));
         const int lit = led->m_bLit;
         QTRY_COMPARE(led->m_bLit, 1 - lit);
         // Period 0 runs no timer at all (not one that fires whenever idle).
         led->SetLed(led, LED_YELLOW, LED_CIRCLE, 0);
         QVERIFY(QAbstractEventDispatcher::instance()->registeredTimers(led).isEmpty());
     }
-
-    // ---- icon button ----------------------------------------------------------
 
     void button_hoverPressReleaseAndLeave()
     {

@@ -7,18 +7,13 @@
 #include "operations/ImageFile.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QProgressBar>
 #include <QCryptographicHash>
 #include <QtTest>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 // The line a download puts in front of the log before its first record.
@@ -26,47 +21,22 @@ QString DigestLine(const QString& name, const QByteArray& bytes)
 {
     return name + ": SHA-256 " + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + "\r\n";
 }
-} // namespace
 
-namespace {
-QString Write(DialogFixture& f, const QString& name, const QByteArray& bytes)
-{
-    QFile file(f.dir.filePath(name));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-    return file.fileName();
-}
-
-// Puts at name what kind says: "text" (A, LF, B), "none" (nothing), "fifo",
-// "directory", "/dev/zero link" (a symbolic link to it), "socket" (a Unix
-// socket's name), "64 MiB + 1" (a sparse file one byte over the bound for
-// images), "2 MiB line" (one line of 2 MiB, no LF). Returns the path.
+// Puts at name in the fixture's folder what kind says: "text" (A, LF, B),
+// "none" (nothing), "64 MiB + 1" (a sparse file one byte over the bound for
+// images), "2 MiB line" (one line of 2 MiB, no LF), or a node of MakeNode's.
+// Returns the path.
 QString MakeFile(DialogFixture& f, const QString& kind, const QString& name)
 {
     const QString path = f.dir.filePath(name);
-    const QByteArray native = QFile::encodeName(path);
-    if (kind == "text") {
-        Write(f, name, QByteArray("A\nB", 3));
-    } else if (kind == "fifo") {
-        ::mkfifo(native.constData(), 0600);
-    } else if (kind == "directory") {
-        QDir().mkpath(path);
-    } else if (kind == "/dev/zero link") {
-        QFile::link(QStringLiteral("/dev/zero"), path);
-    } else if (kind == "socket") {
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, native.constData(), sizeof addr.sun_path - 1);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-        ::close(fd);  // the name stays
-    } else if (kind == "64 MiB + 1") {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.resize(ImageFile::MAX_FILE_BYTES + 1);
-    } else if (kind == "2 MiB line") {
-        Write(f, name, QByteArray(2 * 1024 * 1024, 'x'));
-    }
+    if (kind == "text")
+        WriteFile(path, "A\nB");
+    else if (kind == "64 MiB + 1" && WriteFile(path, {}))
+        QFile::resize(path, ImageFile::MAX_FILE_BYTES + 1);
+    else if (kind == "2 MiB line")
+        WriteFile(path, QByteArray(2 * 1024 * 1024, 'x'));
+    else if (kind != "none")
+        MakeNode(path, kind);
     return path;
 }
 
@@ -76,13 +46,19 @@ const QString LINE_COUNT = QStringLiteral("Download Failed: Lines Number Of The 
 // Set-ups of the download table beside the default one.
 const QString ON_HID = QStringLiteral("the controller also on the HID bus");
 
-// Puts the image at path into the kind's member and runs its download as a
-// click does (device events wait until it has ended) in a fresh window. A
-// short answer bound keeps the silent cases quick.
-void Download(DialogFixture& f, bool flash, const QString& path)
+// The image's file name of the kind, in the fixture's folder.
+QString ImagePath(DialogFixture& f, bool flash)
 {
-    f.dlg->m_transport->setReadTimeoutMs(300);
-    (flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile) = path;
+    return f.dir.filePath(flash ? QStringLiteral("fw.mvx") : QStringLiteral("fw.eep.mvx"));
+}
+
+// Writes image (unless it is null: no file) as the kind's file, puts its path
+// into the kind's member and runs its download as a click does (device
+// events wait until it has ended) in a fresh window.
+void Download(DialogFixture& f, bool flash, const QByteArray& image)
+{
+    QVERIFY(image.isNull() || WriteFile(ImagePath(f, flash), image));
+    (flash ? f.dlg->m_strFlashFile : f.dlg->m_strEepromFile) = ImagePath(f, flash);
     f.dlg->Run([&] { flash ? f.dlg->OnFlashDownload() : f.dlg->OnEepromDownload(); });
 }
 } // namespace
@@ -90,23 +66,6 @@ void Download(DialogFixture& f, bool flash, const QString& path)
 class TestDownload : public QObject {
     Q_OBJECT
 private slots:
-    void recordsAreByteExact()
-    {
-        DialogFixture f;
-        f.open();
-        QByteArray text = "abcde\r\n";          // CR LF arrives as LF
-        text += QByteArray(286, 'w') + "\n";    // the longest line that fits
-        text += Lines(5);
-        text += "tail";                         // last line without LF
-        Download(f, false, Write(f, "fw.eep.mvx", text));
-        QCOMPARE(f.prompts.messages, QStringList{OK});
-        const auto records = f.controller().records();
-        QCOMPARE(int(records.size()), 8);
-        QCOMPARE(records[0], QByteArray("abcde\n") + QByteArray(281, '\0'));
-        QCOMPARE(records[1], QByteArray(286, 'w') + "\n");
-        QCOMPARE(records[7], QByteArray("tail") + QByteArray(283, '\0'));
-    }
-
     void download_data()
     {
         QTest::addColumn<bool>("flash");
@@ -151,8 +110,10 @@ private slots:
         QFETCH(QString, setup);
         QFETCH(QString, message);
         QFETCH(int, records);
-        DialogFixture f(knobs);
-        f.open();
+        OpenedDialog f(knobs);
+        // Only the silent row waits for an answer; a short bound keeps it quick.
+        if (knobs.silentFromRecord > 0)
+            f.dlg->m_transport->setReadTimeoutMs(300);
         if (setup == ON_HID)  // a device with the controller's IDs on the HID bus
             f.sim->hidBus().others().push_back(
                 {{knobs.vid, knobs.pid, 0x0100}, true, true, SimHidBus::controllerDescriptor()});
@@ -170,8 +131,7 @@ private slots:
             ledAtMessage = led->color();
             logAtMessage = f.shownLog();
         };
-        const QString name = flash ? "fw.mvx" : "fw.eep.mvx";
-        Download(f, flash, image.isNull() ? f.dir.filePath(name) : Write(f, name, image));
+        Download(f, flash, image);
 
         const bool ok = message == OK;
         // The download's own outcomes ("Download...", "DownLoad...") come in
@@ -189,11 +149,11 @@ private slots:
         // shown before the box.
         QString reason;
         if (message.startsWith(QStringLiteral("Can't open")))
-            reason = f.dir.filePath(name) + QStringLiteral(": cannot open: No such file or directory\r\n");
+            reason = ImagePath(f, flash) + QStringLiteral(": cannot open: No such file or directory\r\n");
         if (knobs.silentFromRecord > 0)
             reason = f.controller().portName() + QStringLiteral(": read: no answer within 0.3 s\r\n");
         // Every download that starts says first which bytes it sends.
-        const QString digest = refused ? QString() : DigestLine(name, image);
+        const QString digest = refused ? QString() : DigestLine(QFileInfo(ImagePath(f, flash)).fileName(), image);
         QCOMPARE(logAtMessage, reason + digest + logBefore);
         QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
         QCOMPARE(led->color(), ok ? LED_GREEN : LED_RED);
@@ -224,17 +184,16 @@ private slots:
         // is refused at the first line read from the new text, as long as the
         // checked text reaches past the first piece: the records before that
         // line went out and were accepted.
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         const QByteArray image = (QByteArray(280, 'r') + '\n').repeated(300);
-        const QString path = Write(f, "fw.eep.mvx", image);
+        const QString path = ImagePath(f, false);
         connect(f.dlg->m_progEeprom, &QProgressBar::valueChanged, [&](int v) {
             QFile file(path);
             if (v == 5 && file.open(QIODevice::WriteOnly))  // truncated, the same file
                 file.write(QByteArray(200 * 1024, 'y'));
         });
         const QString logBefore = f.shownLog();
-        Download(f, false, path);
+        Download(f, false, image);
         const int records = int(f.controller().records().size());
         QVERIFY2(records > 5 && records < 300, qPrintable(QString::number(records)));
         QCOMPARE(f.prompts.messages,
@@ -298,8 +257,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, taken);
         QFETCH(QString, logged);
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         f.dlg->g_bComMode = comMode ? 1 : 0;
         const QString path = name.isEmpty() ? QString() : MakeFile(f, file, name);
         f.dlg->m_strLog = QStringLiteral("old\r\n");
@@ -337,8 +295,7 @@ private slots:
         QFETCH(int, atRecord);
         QFETCH(bool, held);
         // Slow enough answers that held input is fetched during the download.
-        DialogFixture f(SimKnobs{.answerDelayMs = 2});
-        f.open();
+        OpenedDialog f(SimKnobs{.answerDelayMs = 2});
         QSignalSpy rejected(f.dlg.get(), &QDialog::rejected);
         const QString logBefore = f.shownLog();
         connect(f.dlg->m_progFlash, &QProgressBar::valueChanged, f.dlg.get(), [&](int v) {
@@ -349,7 +306,7 @@ private slots:
             else
                 QTest::keyClick(f.dlg.get(), Qt::Key_Escape);
         });
-        Download(f, true, Write(f, "fw.mvx", Lines(227)));
+        Download(f, true, Lines(227));
         QCoreApplication::processEvents();
 
         // The Esc belonged to the download: the window stays.

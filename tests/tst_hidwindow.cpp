@@ -144,6 +144,10 @@ private slots:
             return;
         }
         QCOMPARE(f.dlg->m_strLog.count(shows), 1);
+        if (action == SwitchToCom) {  // a switch that was not sent: no wait, no new mode
+            QCOMPARE(f.clock.sleptMs(), 0);
+            QCOMPARE(ShownIndication(f), before);
+        }
         if (atTop)
             QVERIFY2(f.shownLog().startsWith(shows), qPrintable(f.shownLog()));
         else if (action != TwoArrivals)  // an arrival does not refresh the box
@@ -164,8 +168,7 @@ private slots:
     {
         QFETCH(QString, vid);
         QFETCH(QString, pid);
-        DialogFixture f(KnobsIn(SimKnobs::Mode::Hid));
-        f.open();
+        OpenedDialog f(KnobsIn(SimKnobs::Mode::Hid));
         f.dlg->m_strLog = EARLIER;
         f.dlg->UpdateData(false);
         f.dlg->m_editVid->setText(vid);

@@ -1,9 +1,10 @@
-// Image files without a device: name rules, text mode, display text, the
-// split into records, and a file read in pieces as a download reads it.
-// Choosing and refusing files is tested in the window (tst_download).
+// Image files without a device: name rules, and a file read in pieces as a
+// download reads it. Text mode, the split into records and the text shown
+// are fuzz_image's; choosing and refusing files is tested in the window
+// (tst_download).
+#include "TestSupport.h"
 #include "operations/ImageFile.h"
 #include <QRandomGenerator>
-#include <QTemporaryFile>
 #include <QtTest>
 
 class TestImageCore : public QObject {
@@ -25,55 +26,8 @@ private slots:
     void nameRules()
     {
         QFETCH(QString, path);
-        QFETCH(bool, eeprom);
-        QFETCH(bool, flash);
-        QCOMPARE(ImageFile::NameFits(ImageFile::Kind::Eeprom, path), eeprom);
-        QCOMPARE(ImageFile::NameFits(ImageFile::Kind::Flash, path), flash);
-    }
-
-    void textModeAndDisplay_data()
-    {
-        QTest::addColumn<QByteArray>("raw");
-        QTest::addColumn<QByteArray>("textMode");
-        QTest::addColumn<QString>("display");
-        QTest::newRow("CR LF becomes LF") << QByteArray("A\r\nB\r\n") << QByteArray("A\nB\n") << QStringLiteral("A\r\n\nB\r\n\n");
-        QTest::newRow("lone CRs kept, CR CR LF") << QByteArray("A\rB\r\r\n") << QByteArray("A\rB\r\n")
-                                                 << QStringLiteral("A\rB\r\r\n\n");
-        QTest::newRow("NUL kept, not shown; high bytes one char each")
-            << QByteArray("\xce" "A\0\xff\n", 5) << QByteArray("\xce" "A\0\xff\n", 5) << QString::fromLatin1("\xce" "A\xff\r\n\n");
-    }
-    void textModeAndDisplay()
-    {
-        QFETCH(QByteArray, raw);
-        QFETCH(QByteArray, textMode);
-        QFETCH(QString, display);
-        QCOMPARE(ImageFile::ToTextMode(raw), textMode);
-        QCOMPARE(ImageFile::DisplayText(textMode), display);
-    }
-
-    void split_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QList<QByteArray>>("lines");
-        QTest::addColumn<int>("badLine");  // 0: the image is fit to send
-        const QByteArray l287(287, 'y'), l300(300, 'z');
-        QTest::newRow("first line empty") << QByteArray("\nA\n") << QList<QByteArray>{} << 0;
-        QTest::newRow("empty line ends the image, long lines after it unread")
-            << QByteArray("A\nB\n\nC\n" + l300 + "\n") << QList<QByteArray>{"A\n", "B\n"} << 0;
-        QTest::newRow("287 chars refused") << QByteArray("A\n" + l287 + "\nB\n") << QList<QByteArray>{} << 2;
-        QTest::newRow("287 chars without LF refused") << QByteArray("A\n" + l287) << QList<QByteArray>{} << 2;
-        QTest::newRow("line holding a CR before its LF is not empty")
-            << QByteArray("\r\nA\n", 4) << QList<QByteArray>{"\r\n", "A\n"} << 0;
-    }
-    void split()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QList<QByteArray>, lines);
-        QFETCH(int, badLine);
-        ImageFile image;
-        QCOMPARE(image.Split(text), badLine ? ImageFile::Status::LineTooLong : ImageFile::Status::Ok);
-        QCOMPARE(QList<QByteArray>(image.lines().begin(), image.lines().end()), lines);
-        QCOMPARE(image.badLine(), badLine);
+        QTEST(ImageFile::NameFits(ImageFile::Kind::Eeprom, path), "eeprom");
+        QTEST(ImageFile::NameFits(ImageFile::Kind::Flash, path), "flash");
     }
 
     void fileReadInPiecesGivesTheSplitLines()
@@ -98,18 +52,17 @@ private slots:
             raw += line + (random.bounded(2) ? "\r\n" : "\n");
         }
         raw += "tail\r";
-        QTemporaryFile file;
-        QVERIFY(file.open());
-        file.write(raw);
-        file.close();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fw.mvx"));
+        QVERIFY(WriteFile(path, raw));
 
         ImageFile whole;
         QCOMPARE(whole.Split(ImageFile::ToTextMode(raw)), ImageFile::Status::Ok);
         ImageFile checked;
-        QCOMPARE(checked.Load(file.fileName()), ImageFile::Status::Ok);
+        QCOMPARE(checked.Load(path), ImageFile::Status::Ok);
         QCOMPARE(checked.count(), int(whole.lines().size()));
         ImageFile::Reader reader;
-        QVERIFY(reader.open(file.fileName()));
+        QVERIFY(reader.open(path));
         QByteArray line;
         for (const QByteArray& expected : whole.lines()) {
             QCOMPARE(reader.next(line), ImageLines::Next::Line);

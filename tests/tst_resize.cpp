@@ -35,8 +35,6 @@ private slots:
         QTest::addColumn<int>("fontHeight");
         QTest::addColumn<int>("fontWidth");
 
-        // Sizes and distances double, from the window's new left and top.
-        QTest::newRow("twice the size") << WinRect{0, 0, 1600, 1000} << 2 << WinRect{60, 60, 260, 140} << 28 << 14;
         // 3 units in scale to 1.5: the left edge truncates to 1 from the
         // window's left, the right edge to -1 from its right.
         QTest::newRow("half width truncates toward the edges")
@@ -48,22 +46,18 @@ private slots:
     {
         QFETCH(WinRect, now);
         QFETCH(int, child);
-        QFETCH(WinRect, expected);
-        QFETCH(int, fontHeight);
-        QFETCH(int, fontWidth);
         ResizeLayout l;
         QVERIFY(ComputeResizeLayout(Recorded(), now, l));
         QCOMPARE(l.children.size(), std::size_t(2));
-        QCOMPARE(l.children[child - 1], expected);
-        QCOMPARE(l.fontHeight, fontHeight);
-        QCOMPARE(l.fontWidth, fontWidth);
+        QTEST(l.children[child - 1], "expected");
+        QTEST(l.fontHeight, "fontHeight");
+        QTEST(l.fontWidth, "fontWidth");
     }
 
     // The window itself: every child and the font it gets at twice the size.
     void twiceTheSizeScalesControlsAndFont()
     {
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         const std::vector<QRect> before = Geometries(*f.dlg);
         f.dlg->resize(f.dlg->size() * 2);
         const std::vector<QRect> after = Geometries(*f.dlg);
@@ -89,8 +83,7 @@ private slots:
     void resizingEndsAsOneResizeToTheFinalSize()
     {
         QFETCH(QList<QSizeF>, steps);
-        DialogFixture f;
-        f.open();
+        OpenedDialog f;
         const QSize opened = f.dlg->size();
         const auto sized = [&opened](QSizeF k) {
             return QSize(qRound(opened.width() * k.width()), qRound(opened.height() * k.height()));

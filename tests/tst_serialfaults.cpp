@@ -2,15 +2,14 @@
 // port can fail and every operation that uses it, the operation's own message,
 // one line in front of the log that says why, no swatch marked, no light
 // turned green, the bar back at 0 and the mode left as it was.
+#include "PtyPeer.h"
 #include "TestSupport.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
 #include "controls/ModeSwatch.h"
 #include "serial/PortLock.h"
 #include "serial/SerialTransport.h"
-#include <QApplication>
 #include <QFile>
-#include <QProcess>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -18,7 +17,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -26,21 +24,12 @@
 #include <unistd.h>
 
 namespace {
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
 enum Fault { Missing, BusyExclusive, BusyReader, BusyLock, Denied, Stall, Unplug };
 enum Op { ModeD, ModeN, ModeZ, ModeDollar, Eeprom, Flash, ToHid };
 const char* const FAULTS[] = {"no such port",      "busy with TIOCEXCL", "busy with a reader", "busy with a lock file",
                               "permission denied", "stall mid-write",    "unplug at record 3"};
 const char* const OPS[] = {"d", "n", "z", "$", "EEPROM download", "flash download", "Switch to HID"};
 constexpr int WRITE_BOUND_MS = 300;
-// Set in the child that runs a permission-denied row as another user.
-const char* const DENIED_PORT_ENV = "MORVAX_TEST_DENIED_PORT";
 
 bool IsDownload(Op op) { return op == Eeprom || op == Flash; }
 
@@ -77,8 +66,9 @@ public:
         if (how == BusyLock) {
             // The lock file as QLockFile writes it: pid, program, host.
             m_lock = PortLock::LockFilePath(path);
-            Write(m_lock, QByteArray::number(m_pid) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n' +
-                              QSysInfo::machineHostName().toUtf8() + '\n');
+            m_ready = m_ready && WriteFile(m_lock, QByteArray::number(m_pid) + '\n' +
+                                                      QCoreApplication::applicationName().toUtf8() + '\n' +
+                                                      QSysInfo::machineHostName().toUtf8() + '\n');
         }
     }
     ~Holder()
@@ -100,16 +90,16 @@ private:
 
 // Runs op on port through the window with fault in force and checks what the
 // user sees; reason matches the line the log must show first.
-void CheckFault(Fault fault, Op op, const QString& deniedPort = {})
+void CheckFault(Fault fault, Op op, const QString& deniedPort)
 {
     SimKnobs knobs;
     if (fault == Stall)
         knobs.stallFromRecord = IsDownload(op) ? 3 : 1;
     if (fault == Unplug)
         knobs.unplugAtRecord = 3;
-    DialogFixture f(knobs);
-    f.open();
-    f.dlg->m_transport->setWriteTimeoutMs(WRITE_BOUND_MS);
+    OpenedDialog f(knobs);
+    if (fault == Stall)  // the one row that waits for the bound
+        f.dlg->m_transport->setWriteTimeoutMs(WRITE_BOUND_MS);
     QString port = f.controller().portName();
     if (fault == Missing)
         port = QStringLiteral("ttyNOSUCH0");
@@ -130,14 +120,22 @@ void CheckFault(Fault fault, Op op, const QString& deniedPort = {})
     f.dlg->SetLight(f.dlg->m_ledEeprom, LED_GREEN);
     f.dlg->SetLight(f.dlg->m_ledFlash, LED_GREEN);
     const QString image = f.dir.filePath(op == Eeprom ? QStringLiteral("fw.eep.mvx") : QStringLiteral("fw.mvx"));
-    Write(image, Lines(op == Eeprom ? 8 : 227));
+    QVERIFY(WriteFile(image, Lines(op == Eeprom ? 8 : 227)));
     f.dlg->m_strEepromFile = f.dlg->m_strFlashFile = image;
 
     QAbstractButton* button = op < Eeprom ? static_cast<QAbstractButton*>(f.dlg->m_radio[op])
                               : op == Eeprom ? f.dlg->m_btnEepromDownload
                               : op == Flash  ? f.dlg->m_btnFlashDownload
                                              : f.dlg->m_btnSwitchToHid;
+    // Root may open any port: the click runs as nobody, who may read the image.
+    std::optional<AsUser> nobody;
+    if (fault == Denied && ::getuid() == 0) {
+        QVERIFY(QFile::setPermissions(f.dir.path(), QFile::Permissions(0x7755)));
+        nobody.emplace(65534, 65534, std::vector<gid_t>{});
+        QVERIFY(nobody->ok());
+    }
     QTest::mouseClick(button, Qt::LeftButton);
+    nobody.reset();
 
     const QString p = QRegularExpression::escape(port);
     const QString reason = fault == Missing ? p + ": cannot open: No such file or directory"
@@ -159,6 +157,9 @@ void CheckFault(Fault fault, Op op, const QString& deniedPort = {})
                             : op == ToHid && !opens ? QStringLiteral("COM cannot open!")
                                                     : QString();
     QCOMPARE(f.prompts.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(f.prompts.captions, message.isEmpty() ? QStringList() : QStringList{"Error"});
+    if (op == ToHid)
+        QCOMPARE(f.clock.sleptMs(), 0);  // no wait for a switch that was not sent
     for (int i = 0; i < 4; ++i)
         QCOMPARE(f.dlg->m_swatch[i]->marked(), i == marked);
     QCOMPARE(f.dlg->m_swatch[marked]->text(), QStringLiteral("  x  "));
@@ -192,63 +193,14 @@ private slots:
     {
         QFETCH(int, fault);
         QFETCH(int, op);
-        if (fault != Denied) {
-            CheckFault(Fault(fault), Op(op));
-            return;
-        }
-        // Only a user other than root is refused: run this row's window as
-        // nobody, on a pseudo-terminal only root may open.
-        int master = -1, slave = -1;
-        char name[128] = {};
-        QVERIFY(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
-        const auto closePty = qScopeGuard([&] {
-            ::close(slave);
-            ::close(master);
-        });
-        ::fchmod(slave, 0600);
-        QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(DENIED_PORT_ENV), QString::fromLocal8Bit(name));
-        env.insert(QStringLiteral("MORVAX_TEST_OP"), QString::number(op));
-        child.setProcessEnvironment(env);
-        const QString self = QCoreApplication::applicationFilePath();
-        if (::getuid() == 0) {
-            QProcess probe;
-            probe.start(QStringLiteral("setpriv"), {"--reuid", "65534", "--regid", "65534", "--clear-groups", "test",
-                                                    "-x", self});
-            if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
-                QSKIP("cannot run this test as another user (no setpriv, or the build is not readable by nobody)");
-            child.start(QStringLiteral("setpriv"),
-                        {"--reuid", "65534", "--regid", "65534", "--clear-groups", self});
-        } else {
-            ::fchmod(slave, 0);  // not even its owner may open it now
-            child.start(self, {});
-        }
-        QVERIFY(child.waitForFinished(60000));
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
+        // The denied port: a pseudo-terminal only its owner may open (the
+        // click then runs as nobody), or, to a user other than root, that not
+        // even its owner may open.
+        PtyPeer denied({.answers = false, .holdPort = false});
+        QVERIFY(::chmod(QFile::encodeName(denied.path()).constData(), ::getuid() == 0 ? 0600 : 0) == 0);
+        CheckFault(Fault(fault), Op(op), denied.path());
     }
 };
 
-// The permission-denied row's side that runs as another user.
-class DeniedSide : public QObject {
-    Q_OBJECT
-private slots:
-    void deniedPortIsTold()
-    {
-        CheckFault(Denied, Op(qEnvironmentVariableIntValue("MORVAX_TEST_OP")), qEnvironmentVariable(DENIED_PORT_ENV));
-    }
-};
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet(DENIED_PORT_ENV)) {
-        DeniedSide side;
-        return QTest::qExec(&side, argc, argv);
-    }
-    TestSerialFaults test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestSerialFaults)
 #include "tst_serialfaults.moc"

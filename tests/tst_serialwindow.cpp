@@ -18,25 +18,16 @@ const QString REPORT = QStringLiteral("$ +00001 ,-00002 ,+00030 ,+00127 ,+00000 
 class TestSerialWindow : public QObject {
     Q_OBJECT
 private slots:
-    void startupLooksForTheControllerPort_data()
+    // Without the controller's port: no port, no baud rate, and the lamp on
+    // "Switch to HID" green. (With it, the port and the rate found at
+    // start-up are what the mode commands and the baud list below use.)
+    void startupInHidModeFindsNoPort()
     {
-        // Without it: absent at start-up is the main window's start-up state;
-        // in HID mode it is not a serial port either.
-        QTest::addColumn<bool>("com");
-        QTest::newRow("in COM mode") << true;
-        QTest::newRow("in HID mode") << false;
-    }
-    void startupLooksForTheControllerPort()
-    {
-        QFETCH(bool, com);
-        DialogFixture f(KnobsIn(com ? SimKnobs::Mode::Com : SimKnobs::Mode::Hid));
-        f.open();
-        const QString port = com ? f.controller().portName() : QString();
-        QVERIFY(!com || !port.isEmpty());
-        QCOMPARE(f.dlg->m_strComPort, port);
-        QCOMPARE(f.dlg->m_editComPort->text(), port);
-        QCOMPARE(f.dlg->m_cbBaud->currentText(), com ? QStringLiteral("460800") : QString());
-        QCOMPARE(ShownIndication(f), com ? COM_MODE : NO_PORT);
+        OpenedDialog f(KnobsIn(SimKnobs::Mode::Hid));
+        QCOMPARE(f.dlg->m_strComPort, QString());
+        QCOMPARE(f.dlg->m_editComPort->text(), QString());
+        QCOMPARE(f.dlg->m_cbBaud->currentText(), QString());
+        QCOMPARE(ShownIndication(f), NO_PORT);
     }
 
     void modeCommand_data()
@@ -66,8 +57,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, logs);
         QFETCH(QStringList, swatches);
-        DialogFixture f(KnobsIn(message.isEmpty() ? SimKnobs::Mode::Com : SimKnobs::Mode::Hid));
-        f.open();
+        OpenedDialog f(KnobsIn(message.isEmpty() ? SimKnobs::Mode::Com : SimKnobs::Mode::Hid));
         const QString before = f.dlg->m_strLog;
         const qint64 slept = f.clock.sleptMs();
         QTest::mouseClick(f.dlg->m_radio[button], Qt::LeftButton);
@@ -117,8 +107,7 @@ private slots:
         QFETCH(bool, present);
         QFETCH(QString, action);
         QFETCH(int, applied);
-        DialogFixture f(KnobsIn(SimKnobs::Mode::Com, present));
-        f.open();
+        OpenedDialog f(KnobsIn(SimKnobs::Mode::Com, present));
         QComboBox* cb = f.dlg->m_cbBaud;
         const QString before = f.dlg->m_strLog;
         const int lightBefore = LightState(f.dlg->m_ledCom);

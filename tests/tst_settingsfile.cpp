@@ -1,31 +1,18 @@
+#include "TestSupport.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsFile.h"
 #include <QtTest>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <sys/stat.h>
 
 // Where Config.ini (and fx.jpg) come from: the working directory unless it
-// has no regular file of that name, then the user's settings folder.
+// has no regular file of that name, then the user's settings folder. (What
+// a lookup finds in the file is fuzz_ini's.)
 class TestSettingsFile : public QObject {
     Q_OBJECT
 
-    // What to put at a path: nothing, a file, a folder, a FIFO or a dangling link.
+    // What to put at a path: nothing, a file, or a node of MakeNode's.
     static bool Make(const QString& path, const QString& kind)
     {
-        if (kind == "none")
-            return true;
-        if (kind == "file") {
-            QFile f(path);
-            return f.open(QIODevice::WriteOnly) && f.write("[VID/PID]\n") > 0;
-        }
-        if (kind == "folder")
-            return QDir().mkpath(path);
-        if (kind == "fifo")
-            return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
-        if (kind == "dangling link")
-            return QFile::link(path + ".gone", path);
-        return false;
+        return kind == "none" || (kind == "file" ? WriteFile(path, "[VID/PID]\n") : MakeNode(path, kind));
     }
 
 private slots:
@@ -38,7 +25,7 @@ private slots:
         QTest::newRow("file here, none in the user's folder") << "file" << "abs" << "none" << "here";
         QTest::newRow("file here wins over the user's") << "file" << "abs" << "file" << "here";
         QTest::newRow("none here: the user's") << "none" << "abs" << "file" << "xdg";
-        QTest::newRow("a folder here: the user's") << "folder" << "abs" << "file" << "xdg";
+        QTest::newRow("a folder here: the user's") << "directory" << "abs" << "file" << "xdg";
         QTest::newRow("a FIFO here: the user's") << "fifo" << "abs" << "file" << "xdg";
         QTest::newRow("a dangling link here: the user's") << "dangling link" << "abs" << "file" << "xdg";
         QTest::newRow("none anywhere: the name here") << "none" << "abs" << "none" << "here";
@@ -73,15 +60,13 @@ private slots:
     // Without a working-directory path the result is relative to it.
     void relativeToTheWorkingDirectory()
     {
-        QTemporaryDir work;
-        const QString old = QDir::currentPath();
-        QDir::setCurrent(work.path());
-        QFile f("fx.jpg");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        WorkDir work;
+        QVERIFY(WriteFile("fx.jpg", {}));
         QCOMPARE(ChooseSettingsFile("fx.jpg", QString(), "/nonexistent", "/nonexistent"), QString("fx.jpg"));
         QCOMPARE(ChooseSettingsFile("Config.ini", QString(), "/nonexistent", "/nonexistent"), QString("Config.ini"));
-        QDir::setCurrent(old);
+        // No such file: the default, cut as a value would be.
+        QCOMPARE(GetPrivateProfileString("VID/PID", "VID", "dflt", 260, "Config.ini"), QString("dflt"));
+        QCOMPARE(GetPrivateProfileString("VID/PID", "VID", "dflt", 3, "Config.ini"), QString("df"));
     }
 };
 QTEST_GUILESS_MAIN(TestSettingsFile)

@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 #include "controls/HoverButton.h"
 #include "hid/HidLink.h"
-#include "operations/ModeSwitch.h"
 #include "resources/Resources.h"
 #include "serial/SerialTransport.h"
 #include <QComboBox>
@@ -55,8 +54,7 @@ private slots:
         QFETCH(bool, hidKept);
         QFETCH(bool, portIsController);
         QFETCH(bool, refreshed);
-        DialogFixture f(knobsIn(Presence(presence)));
-        f.open();
+        OpenedDialog f(knobsIn(Presence(presence)));
         // A state the event must overwrite: the opposite mode, an old port
         // name in the box, a green calibrate lamp, a version.
         f.dlg->m_strComPort = QStringLiteral("ttyOLD");
@@ -83,8 +81,7 @@ private slots:
 
     void roundTripComToHidToCom()
     {
-        DialogFixture f(knobsIn(InCom));
-        f.open();
+        OpenedDialog f(knobsIn(InCom));
         const QString firstPort = f.controller().portName();
 
         // Run as a click does, looking at the handler's own result before the
@@ -122,8 +119,7 @@ private slots:
 
     void switchToHidInHidModeClosesHeldHandleFirst()
     {
-        DialogFixture f(knobsIn(InHid));
-        f.open();
+        OpenedDialog f(knobsIn(InHid));
         f.dlg->Run([&] { f.dlg->OnDeviceChange(true); });  // keeps the controller open
         QCOMPARE(f.sim->hidBus().openControllerHandles(), 1);
         f.dlg->m_strLog.clear();
@@ -136,19 +132,6 @@ private slots:
         QVERIFY(!f.dlg->m_hid->m_hHid);
     }
 
-    void switchToHidWithAPortThatCannotOpen()
-    {
-        DialogFixture f(knobsIn(InCom));
-        f.open();
-        f.dlg->m_editComPort->setText(QStringLiteral("ttyNOSUCH"));
-        f.dlg->OnSwitchToHid();
-        QCOMPARE(f.prompts.messages, QStringList{QStringLiteral("COM cannot open!")});
-        QCOMPARE(f.prompts.captions, QStringList{QStringLiteral("Error")});
-        QCOMPARE(ShownIndication(f), COM_MODE);
-        QCOMPARE(f.clock.sleptMs(), 0);  // no wait
-        QCOMPARE(f.dlg->m_transport->m_hCom, SerialTransport::Handle::None);
-    }
-
     void openPortIsClosedFirst_data()
     {
         QTest::addColumn<bool>("calibrate");
@@ -158,8 +141,7 @@ private slots:
     void openPortIsClosedFirst()
     {
         QFETCH(bool, calibrate);
-        DialogFixture f(knobsIn(InCom));
-        f.open();
+        OpenedDialog f(knobsIn(InCom));
         f.dlg->g_bComMode = 0;  // taken to be in HID mode, while a port is still open
         QCOMPARE(f.dlg->m_transport->OpenComPort(f.controller().portName()), 0);
         f.dlg->m_strLog.clear();
@@ -177,23 +159,6 @@ private slots:
         QCOMPARE(f.clock.sleptMs(), 0);
     }
 
-    void commandNotTakenGivesNoWait()
-    {
-        // A command that did not go out cannot make the controller switch, so
-        // the handlers neither wait nor claim the new mode.
-        struct RefusingDevice : HidDevice {
-            bool attributes(HidAttributes&) override { return false; }
-            bool caps(HidCaps&) override { return false; }
-            bool setFeature(const std::uint8_t*, std::size_t) override { return false; }
-            bool getFeature(std::uint8_t*, std::size_t) override { return false; }
-        } refusing;
-        ManualClock clock;
-        SerialTransport closed(clock);
-        QCOMPARE(ModeSwitch::toHid(closed, clock), -1);
-        QVERIFY(!ModeSwitch::toCom(refusing, clock).ok());
-        QCOMPARE(clock.sleptMs(), 0);
-    }
-
     void eventStormEndsWithTheLastEvent_data()
     {
         QTest::addColumn<int>("presence");
@@ -206,8 +171,7 @@ private slots:
     {
         QFETCH(int, presence);
         QFETCH(bool, lastArrives);
-        DialogFixture f(knobsIn(Presence(presence)));
-        f.open();
+        OpenedDialog f(knobsIn(Presence(presence)));
         const Indication before = ShownIndication(f);
         f.dlg->Run([&] {
             // Events during an operation wait for its end.

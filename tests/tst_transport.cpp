@@ -1,34 +1,12 @@
 // The serial transport on real pseudo-terminals: against the simulated
 // controller and against a bare pty the test writes into itself.
+#include "PtyPeer.h"
 #include "serial/BaudTable.h"
 #include "serial/ReceiveRing.h"
 #include "serial/SerialTransport.h"
 #include "simulator/ManualClock.h"
 #include "simulator/SimController.h"
 #include <QtTest>
-#include <pty.h>
-#include <unistd.h>
-
-namespace {
-// A pty whose master end the test writes; nobody answers.
-struct TestPty {
-    TestPty()
-    {
-        char name[128] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~TestPty()
-    {
-        ::close(slave);
-        ::close(master);
-    }
-    bool write(const QByteArray& bytes) { return ::write(master, bytes.constData(), bytes.size()) == bytes.size(); }
-    int master = -1;
-    int slave = -1;
-    QString path;
-};
-} // namespace
 
 class TestTransport : public QObject {
     Q_OBJECT
@@ -97,14 +75,14 @@ private slots:
         QFETCH(int, result);
         QFETCH(int, appended);
         ManualClock clock;
-        TestPty pty;
+        PtyPeer pty({.answers = false});
         SerialTransport t(clock);
         t.setPumpIdleMs(5);
         // Failed reads (no port) count as idle: -1 twenty times, then 1.
         for (int i = 1; i <= 20; ++i)
             QCOMPARE(t.PumpComReceive(), -1);
         QCOMPARE(t.PumpComReceive(), 1);
-        QCOMPARE(t.OpenComPort(pty.path), 0);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
         // 10000 bytes first, so that what follows goes across the ring's wrap.
         const ReceiveRing& ring = t.ring();
         t.setPumpIdleMs(20);
@@ -115,9 +93,9 @@ private slots:
         for (int tries = 0; ring.head() < 10000 && tries < 50; ++tries)
             t.PumpComReceive();
         QCOMPARE(ring.head(), 10000);
-        t.setPumpIdleMs(100);
         const QByteArray bytes = QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").repeated(sent / 26 + 1).left(sent);
         QVERIFY(pty.write(bytes));
+        t.setPumpIdleMs(SerialTransport::DEFAULT_PUMP_IDLE_MS);  // however slowly the bytes come
         QCOMPARE(t.PumpComReceive(), result);
         QCOMPARE(t.g_rxIdleCount, 0);
         QCOMPARE(ring.head(), (10000 + appended) % ReceiveRing::SIZE);
@@ -135,16 +113,17 @@ private slots:
     void openDiscardsWhatWaitedAndReadEndsAtItsBound()
     {
         ManualClock clock;
-        TestPty pty;
+        PtyPeer pty({.answers = false});
         SerialTransport t(clock);
         t.setReadTimeoutMs(100);
         QVERIFY(pty.write("stale"));
-        QCOMPARE(t.OpenComPort(pty.path), 0);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
         QVERIFY(pty.write("PA"));
         char buf[4] = {};
         QCOMPARE(t.ReadComPort(buf, 4), 2);
         QVERIFY(t.lastReadTimedOut());
         QCOMPARE(QByteArray(buf, 2), QByteArray("PA"));
+        t.setReadTimeoutMs(SerialTransport::DEFAULT_READ_TIMEOUT_MS);
         QVERIFY(pty.write("PASS"));
         QCOMPARE(t.ReadComPort(buf, 4), 4);
         QVERIFY(!t.lastReadTimedOut());

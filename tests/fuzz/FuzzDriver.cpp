@@ -153,19 +153,16 @@ int main(int argc, char** argv)
     const std::size_t longest = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 4096;
     const std::string target = std::filesystem::path(argv[0]).filename().string();
 
-    std::vector<std::filesystem::path> names;
-    for (const auto& entry : std::filesystem::directory_iterator(argv[1]))
-        if (entry.is_regular_file())
-            names.push_back(entry.path());
-    std::sort(names.begin(), names.end());
-    if (names.empty()) {
-        std::fprintf(stderr, "%s: no seeds in %s\n", target.c_str(), argv[1]);
-        return 2;
-    }
+    std::vector<std::filesystem::path> names(std::filesystem::directory_iterator(argv[1]), {});
+    std::sort(names.begin(), names.end());  // every run takes the seeds in the same order
     std::vector<Bytes> seeds;
     for (const auto& name : names) {
         std::ifstream in(name, std::ios::binary);
         seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (seeds.empty()) {
+        std::fprintf(stderr, "%s: no seeds in %s\n", target.c_str(), argv[1]);
+        return 2;
     }
 
     std::signal(SIGABRT, OnAbort);

@@ -1,9 +1,8 @@
 #include "FakeHidraw.h"
+#include "TestSupport.h"
 #include <QDir>
 #include <QFile>
-#include <algorithm>
 #include <cerrno>
-#include <grp.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -12,24 +11,19 @@
 namespace {
 constexpr int HIDRAW_MAJOR = 240;
 const QString USB_HOST = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1");
-
-bool Write(const QString& path, const QByteArray& bytes, QFile::Permissions perms = QFile::Permissions(0x6644))
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() &&
-           f.setPermissions(perms);
-}
+// Files the shim reads, as whichever user the test is at the time.
+const QFile::Permissions READABLE(0x6644);
 
 // A sysfs device folder: uevent, a subsystem link and attributes.
 bool Device(const QString& dir, const QString& subsystem, const QByteArray& uevent,
             const QList<QPair<QString, QByteArray>>& attrs = {})
 {
-    if (!QDir().mkpath(dir) || !Write(dir + QStringLiteral("/uevent"), uevent))
+    if (!QDir().mkpath(dir) || !WriteFile(dir + QStringLiteral("/uevent"), uevent, READABLE))
         return false;
     if (!QDir().mkpath(subsystem) || !QFile::link(subsystem, dir + QStringLiteral("/subsystem")))
         return false;
     for (const auto& [name, value] : attrs)
-        if (!Write(dir + u'/' + name, value))
+        if (!WriteFile(dir + u'/' + name, value, READABLE))
             return false;
     return true;
 }
@@ -49,7 +43,7 @@ FakeHidraw::FakeHidraw()
     // The shim opens the nodes with the caller's rights: everyone may reach
     // the folder, the node files decide.
     m_ok = m_dev.isValid() && QFile::setPermissions(m_dev.path(), QFile::Permissions(0x7755)) &&
-           Write(m_dev.filePath(QStringLiteral("shim.log")), QByteArray(), QFile::Permissions(0x6666));
+           WriteFile(m_dev.filePath(QStringLiteral("shim.log")), QByteArray(), QFile::Permissions(0x6666));
     for (const char* d : {"/sys/bus/usb", "/sys/bus/hid", "/sys/class/hidraw", "/sys/dev/char"})
         m_ok = m_ok && QDir().mkpath(QString::fromLatin1(d));
     qputenv("MORVAX_HIDRAW_DEV", QFile::encodeName(m_dev.path()));
@@ -103,7 +97,8 @@ bool FakeHidraw::add(const FakeHidDevice& d)
                           "\nHID_NAME=" + d.name.toUtf8() + "\nHID_PHYS=usb-0000:00:14.0-" + portText +
                           "/input0\nHID_UNIQ=\nMODALIAS=hid:b0003g0001v0000" + vid.toUpper() + "p0000" +
                           pid.toUpper() + "\n",
-                      {{QStringLiteral("report_descriptor"), d.descriptor}});
+                      {{QStringLiteral("report_descriptor"),
+                        QByteArray(reinterpret_cast<const char*>(d.descriptor.data()), qsizetype(d.descriptor.size()))}});
     ok = ok && Device(raw, QStringLiteral("/sys/class/hidraw"),
                       "MAJOR=" + QByteArray::number(HIDRAW_MAJOR) + "\nMINOR=" + QByteArray::number(minor) +
                           "\nDEVNAME=" + d.node.toUtf8() + "\n",
@@ -114,7 +109,7 @@ bool FakeHidraw::add(const FakeHidDevice& d)
     // The node: root's, with the device's mode and group.
     const QString nodeFile = m_dev.filePath(d.node);
     const QByteArray nodePath = QFile::encodeName(nodeFile);
-    ok = ok && Write(nodeFile, QByteArray()) && ::chmod(nodePath.constData(), d.mode) == 0;
+    ok = ok && WriteFile(nodeFile, QByteArray()) && ::chmod(nodePath.constData(), d.mode) == 0;
     // In a user namespace that maps only this user the group cannot be set
     // (EINVAL); the node then stays this user's, and no test there switches
     // users.
@@ -138,7 +133,7 @@ void FakeHidraw::remove(const QString& node)
 
 bool FakeHidraw::setFeatureAnswer(const QString& node, std::uint8_t id, const QByteArray& answer)
 {
-    return Write(m_dev.filePath(QStringLiteral("%1.feature-%2").arg(node).arg(id, 2, 16, QChar(u'0'))), answer);
+    return WriteFile(m_dev.filePath(QStringLiteral("%1.feature-%2").arg(node).arg(id, 2, 16, QChar(u'0'))), answer, READABLE);
 }
 
 bool FakeHidraw::failFeature(const QString& node, const char* kind, int err)
@@ -146,7 +141,7 @@ bool FakeHidraw::failFeature(const QString& node, const char* kind, int err)
     const QString file = m_dev.filePath(node + QStringLiteral(".errno-") + QLatin1String(kind));
     if (err == 0)
         return QFile::remove(file) || !QFile::exists(file);
-    return Write(file, QByteArray::number(err));
+    return WriteFile(file, QByteArray::number(err), READABLE);
 }
 
 QStringList FakeHidraw::takeLog()
@@ -157,18 +152,4 @@ QStringList FakeHidraw::takeLog()
     const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
     f.resize(0);
     return lines;
-}
-
-AsUser::AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups)
-{
-    m_oldGroups.resize(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    ::getgroups(static_cast<int>(m_oldGroups.size()), m_oldGroups.data());
-    m_ok = ::setgroups(groups.size(), groups.data()) == 0 && ::setegid(gid) == 0 && ::seteuid(uid) == 0;
-}
-
-AsUser::~AsUser()
-{
-    // Back to root: the saved user ID is still 0.
-    [[maybe_unused]] const int a = ::seteuid(0), b = ::setegid(0),
-                               c = ::setgroups(m_oldGroups.size(), m_oldGroups.data());
 }

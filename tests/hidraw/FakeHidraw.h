@@ -14,7 +14,7 @@ struct FakeHidDevice {
     std::uint16_t pid = 0;
     std::uint16_t version = 0; // bcdDevice
     QString name;              // HID_NAME
-    QByteArray descriptor;     // report_descriptor
+    std::vector<std::uint8_t> descriptor;  // report_descriptor
     mode_t mode = 0600;        // of the node, owned by root
     gid_t group = 0;
 };
@@ -55,17 +55,4 @@ private:
     QStringList m_sysPaths;  // created under /sys, removed at the end
     int m_port = 0;
     bool m_ok = false;
-};
-
-// Switches the effective user and groups of the process to uid/gid with the
-// supplementary groups given, back to root on destruction. Needs real root.
-class AsUser {
-public:
-    AsUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups);
-    ~AsUser();
-    bool ok() const { return m_ok; }
-
-private:
-    bool m_ok = false;
-    std::vector<gid_t> m_oldGroups;
 };
