@@ -1,5 +1,5 @@
 #include "journal/JournalTarget.h"
-#include <QDir>
+#include "settings/SettingsFile.h"
 #include <QUrl>
 
 JournalTarget JournalTarget::Named(const QString& text)
@@ -18,14 +18,8 @@ JournalTarget JournalTarget::Named(const QString& text)
 
 QString JournalTarget::DefaultPath(const QByteArray& xdgStateHome, const QByteArray& home)
 {
-    QString base;
-    if (!xdgStateHome.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(xdgStateHome)))
-        base = QString::fromLocal8Bit(xdgStateHome);
-    else if (!home.isEmpty())
-        base = QString::fromLocal8Bit(home) + QStringLiteral("/.local/state");
-    else
-        return QString();
-    return QDir::cleanPath(base + QStringLiteral("/morvax-tool/history.db"));
+    const QString dir = ToolDir(xdgStateHome, home, QStringLiteral(".local/state"));
+    return dir.isEmpty() ? QString() : dir + QStringLiteral("/history.db");
 }
 
 JournalTarget JournalTarget::Choose(const QString& option, const QString& environment, const QString& configUrl,

@@ -11,17 +11,22 @@ bool IsRegularFile(const QString& path)
 }
 } // namespace
 
-QString UserSettingsDir(const QByteArray& xdgConfigHome, const QByteArray& home)
+QString ToolDir(const QByteArray& xdgVariable, const QByteArray& home, const QString& inHome)
 {
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as for an unset one.
+    // A relative value is invalid and ignored, as for an unset one.
     QString base;
-    if (!xdgConfigHome.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(xdgConfigHome)))
-        base = QString::fromLocal8Bit(xdgConfigHome);
+    if (!xdgVariable.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(xdgVariable)))
+        base = QString::fromLocal8Bit(xdgVariable);
     else if (!home.isEmpty())
-        base = QString::fromLocal8Bit(home) + QStringLiteral("/.config");
+        base = QString::fromLocal8Bit(home) + u'/' + inHome;
     else
         return QString();
     return QDir::cleanPath(base + QStringLiteral("/morvax-tool"));
+}
+
+QString UserSettingsDir(const QByteArray& xdgConfigHome, const QByteArray& home)
+{
+    return ToolDir(xdgConfigHome, home, QStringLiteral(".config"));
 }
 
 QString ChooseSettingsFile(const QString& name, const QString& workDir, const QByteArray& xdgConfigHome,

@@ -21,3 +21,9 @@ QString ChooseSettingsFile(const QString& name, const QString& workDir, const QB
 // The user's configuration folder of the tool as chosen above, or "" when
 // neither variable gives one. For messages.
 QString UserSettingsDir(const QByteArray& xdgConfigHome, const QByteArray& home);
+
+// The tool's folder in one of the user's base folders: xdgVariable's value
+// (an XDG_*_HOME variable) when it is absolute, else inHome below home
+// (".config", ".local/state"); with "/morvax-tool" after it. "" when
+// neither gives a folder.
+QString ToolDir(const QByteArray& xdgVariable, const QByteArray& home, const QString& inHome);
