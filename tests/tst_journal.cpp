@@ -1,6 +1,7 @@
 // The journal of operations: its store (seals, schema versions, a damaged or
 // busy file, abandoned records), and what the window and the commands record.
 #include "TestSupport.h"
+#include "ToolProcess.h"
 #include "journal/Journal.h"
 #include "journal/JournalOpen.h"
 #include "journal/SqliteStore.h"
@@ -52,37 +53,10 @@ JournalRecord Completed(SqliteStore& store, const QString& station, const QStrin
     return r;
 }
 
-// The tool's own process, without a display.
-struct Tool {
-    int exit = -1;
-    QString out, err;
-};
-QProcess* StartTool(const QStringList& args, const QString& sim = {})
-{
-    auto* p = new QProcess;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("MORVAX_SIM"), sim);
-    p->setProcessEnvironment(env);
-    p->start(QStringLiteral(MORVAX_TOOL), args);
-    return p;
-}
-Tool RunTool(const QStringList& args, const QString& sim = {})
-{
-    std::unique_ptr<QProcess> p(StartTool(args, sim));
-    Tool t;
-    if (!p->waitForFinished(60000))
-        p->kill();
-    t.exit = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
-    t.out = QString::fromLocal8Bit(p->readAllStandardOutput());
-    t.err = QString::fromLocal8Bit(p->readAllStandardError());
-    return t;
-}
-
 // The records history prints as JSON, newest first.
 QList<QJsonObject> History(const QString& store, const QStringList& more = {})
 {
-    const Tool t = RunTool(QStringList{"history", "--json", "--history", store} + more);
+    const ToolRun t = RunTool(QStringList{"history", "--json", "--history", store} + more);
     QList<QJsonObject> records;
     for (const QString& line : t.out.split(u'\n', Qt::SkipEmptyParts)) {
         const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
@@ -140,7 +114,7 @@ private slots:
         QVERIFY(store.verify(v));
         QCOMPARE(!v.ok, seen);
         // Through the command: exit 1 naming the record, or the count.
-        const Tool t = RunTool({"history", "verify", "--history", file});
+        const ToolRun t = RunTool({"history", "verify", "--history", file});
         QCOMPARE(t.exit, seen ? 1 : 0);
         if (seen)
             QVERIFY2(t.err.contains(v.brokenUuid), qPrintable(t.err));
@@ -306,7 +280,7 @@ private slots:
         QVERIFY(WriteFile(work.dir.filePath(args.value(1)), bytes));
         if (image)
             args[1] = work.dir.filePath(args[1]);
-        const Tool t = RunTool(args + QStringList{"--history", store, "--station", "S7", "--operator", "ann"},
+        const ToolRun t = RunTool(args + QStringList{"--history", store, "--station", "S7", "--operator", "ann"},
                                "switchAbsentMs=200,calibrationMs=1100");
         QCOMPARE(t.exit, 0);
         const QList<QJsonObject> records = History(store);
@@ -392,8 +366,8 @@ private slots:
         WorkDir work;
         const QString store = work.dir.filePath("history.db");
         QVERIFY(WriteFile(work.dir.filePath("fw.mvx"), Lines(400)));
-        std::unique_ptr<QProcess> p(StartTool({"flash", work.dir.filePath("fw.mvx"), "--simulate", "--history", store},
-                                              "answerDelayMs=20"));
+        const std::unique_ptr<QProcess> p =
+            StartTool({"flash", work.dir.filePath("fw.mvx"), "--simulate", "--history", store}, "answerDelayMs=20");
         // Once its record is there, running, the process is killed.
         QTRY_VERIFY_WITH_TIMEOUT(History(store).size() == 1, 20000);
         ::kill(static_cast<pid_t>(p->processId()), SIGKILL);
@@ -445,7 +419,7 @@ private slots:
         QCOMPARE(History(store, {"--serial", "MVX0001"}).size(), 2);
         QCOMPARE(History(store, {"--serial", "MVX0002"}).size(), 0);
         QCOMPARE(History(store, {"--since", "2999-01-01"}).size(), 0);
-        const Tool csv = RunTool({"history", "--csv", "--history", store});
+        const ToolRun csv = RunTool({"history", "--csv", "--history", store});
         QCOMPARE(csv.exit, 0);
         const QStringList lines = csv.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
