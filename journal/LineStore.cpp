@@ -51,23 +51,31 @@ bool LineStore::forward(int& forwarded, const std::atomic<bool>* stop)
         }
         if (waiting.empty())
             return true;
-        for (const JournalRecord& r : waiting) {
-            if (stop && *stop)
-                return false;
-            if (!m_line->upsert(r)) {
-                m_problem = m_line->problem() + QStringLiteral("; the records are kept on this station and forwarded later");
-                m_failure = static_cast<int>(m_line->failure());
-                m_up = false;
-                m_line.reset();
-                m_sinceFailure.start();
-                return false;
-            }
-            if (!m_local->markForwarded(r.uuid, r.result)) {
-                m_problem = m_local->problem();
-                return false;
-            }
-            ++forwarded;
+        if (stop && *stop)
+            return false;
+        // A batch arrives whole or not at all; then it is marked here, also
+        // as a whole (a batch sent twice is stored once: by uuid).
+        bool sent = m_line->begin();
+        for (std::size_t i = 0; sent && i < waiting.size(); ++i)
+            sent = m_line->upsert(waiting[i]);
+        if (!sent || !m_line->commit()) {
+            m_line->rollback();
+            m_problem = m_line->problem() + QStringLiteral("; the records are kept on this station and forwarded later");
+            m_failure = static_cast<int>(m_line->failure());
+            m_up = false;
+            m_line.reset();
+            m_sinceFailure.start();
+            return false;
         }
+        bool marked = m_local->begin();
+        for (std::size_t i = 0; marked && i < waiting.size(); ++i)
+            marked = m_local->markForwarded(waiting[i].uuid, waiting[i].result);
+        if (!marked || !m_local->commit()) {
+            m_local->rollback();
+            m_problem = m_local->problem();
+            return false;
+        }
+        forwarded += int(waiting.size());
     }
 }
 

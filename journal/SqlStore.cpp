@@ -202,6 +202,8 @@ bool SqlStore::running(const QString& host, std::vector<JournalRecord>& out)
     return true;
 }
 
+void SqlStore::rollback() { QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK")); }
+
 bool SqlStore::unforwarded(int limit, std::vector<JournalRecord>& out)
 {
     out.clear();

@@ -28,6 +28,12 @@ public:
     // completion meanwhile needs forwarding again).
     bool markForwarded(const QString& uuid, const QString& result);
 
+    // Several writes as one: begin() (with the store's write lock), then
+    // commit(), or rollback() when one failed.
+    bool begin() { return exec(QStringLiteral("BEGIN"), QStringLiteral("cannot begin a transaction")); }
+    bool commit() { return exec(QStringLiteral("COMMIT"), QStringLiteral("cannot commit a transaction")); }
+    void rollback();
+
     // The schema version this tool writes.
     static constexpr int SCHEMA_VERSION = 2;
 
