@@ -299,7 +299,8 @@ Options:
                         256000 or 460800 (default)
   --seconds N           how long status reads at most (default 10)
   --sha256 HEX          flash, eeprom: the image must have this SHA-256
-  --history TARGET      the journal: a file, or off (default: MORVAX_HISTORY,
+  --history TARGET      the journal: a file, a postgresql:// URL, or off
+                        (default: MORVAX_HISTORY,
                         else [History] Url= in Config.ini, else
                         ~/.local/state/morvax-tool/history.db)
   --station NAME        the station the journal names (default: [History]
@@ -326,9 +327,10 @@ Exit status:
        calibration failed); history verify: a broken seal
   2    usage error or bad image file
   3    no controller, the port or device cannot be opened, or several
-       controllers and none picked; history: the journal cannot be read
+       controllers and none picked; history: the journal cannot be read;
+       history sync: the line's database refuses or cannot be reached
   4    timed out (no answer, the controller took no data, not back after
-       a switch)
+       a switch); history sync: the line's database did not answer in 3 s
   5    the controller vanished during the operation
   130  stopped by SIGINT
   143  stopped by SIGTERM
