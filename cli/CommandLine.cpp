@@ -300,9 +300,8 @@ Options:
   --seconds N           how long status reads at most (default 10)
   --sha256 HEX          flash, eeprom: the image must have this SHA-256
   --history TARGET      the journal: a file, a postgresql:// URL, or off
-                        (default: MORVAX_HISTORY,
-                        else [History] Url= in Config.ini, else
-                        ~/.local/state/morvax-tool/history.db)
+                        (default: MORVAX_HISTORY, else [History] Url= in
+                        Config.ini, else ~/.local/state/morvax-tool/history.db)
   --station NAME        the station the journal names (default: [History]
                         Station=, else the host name)
   --operator NAME       the operator the journal names (default: the user)
