@@ -113,6 +113,23 @@ const std::vector<Option>& Options()
          }},
         {"--limit", false, [](Invocation& inv, const QString& v) { return Number("--limit", v, 1, 100000000, inv.limit); }},
         {"--csv", false, nullptr},
+        {"--all", false, nullptr},
+        {"--watch", false, nullptr},
+        {"--slots", false,
+         [](Invocation& inv, const QString& v) {
+             inv.slotNames = v.split(u',', Qt::SkipEmptyParts);
+             return inv.slotNames.isEmpty() ? QStringLiteral("--slots takes slot names, such as A1,A3") : QString();
+         }},
+        {"--expect-version", false,
+         [](Invocation& inv, const QString& v) {
+             // 0x213, 213 and 0213 name one version; it is kept as info prints it.
+             static const QRegularExpression hex(QStringLiteral("^(0[xX])?([0-9A-Fa-f]{1,4})$"));
+             const QRegularExpressionMatch m = hex.match(v);
+             if (!m.hasMatch())
+                 return QStringLiteral("--expect-version takes a version such as 0x213, not '%1'").arg(v);
+             inv.expectVersion = QStringLiteral("0x") + QString::number(m.captured(2).toUInt(nullptr, 16), 16);
+             return QString();
+         }},
     };
     return options;
 }
@@ -180,6 +197,8 @@ Invocation Parse(const QStringList& words)
                 return Fail(QStringLiteral("%1 takes no value").arg(name));
             inv.json = inv.json || name == QLatin1String("--json");
             inv.csv = inv.csv || name == QLatin1String("--csv");
+            inv.all = inv.all || name == QLatin1String("--all");
+            inv.watch = inv.watch || name == QLatin1String("--watch");
             given.emplace_back(option, QString());
             continue;
         }
@@ -241,6 +260,13 @@ Invocation Parse(const QStringList& words)
         return Fail(QStringLiteral("--port names the port itself; give it without --usb-path and --serial"));
     if (inv.json && inv.csv)
         return Fail(QStringLiteral("--csv and --json are two forms of one output; give one"));
+    // A station run picks its controllers itself.
+    const int stations = int(inv.all) + int(!inv.slotNames.isEmpty()) + int(inv.watch);
+    if (stations > 1)
+        return Fail(QStringLiteral("--all, --slots and --watch are three ways to pick controllers; give one"));
+    if (stations == 1 && (!inv.port.isEmpty() || !inv.usbPath.isEmpty() || !inv.serial.isEmpty()))
+        return Fail(QStringLiteral("%1 picks the controllers itself; give it without --port, --usb-path and --serial")
+                        .arg(inv.all ? QStringLiteral("--all") : inv.watch ? QStringLiteral("--watch") : QStringLiteral("--slots")));
     return inv;
 }
 

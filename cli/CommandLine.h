@@ -35,6 +35,10 @@ struct Invocation {
     QString baud;       // --baud, an entry of the baud list ("460800"); empty when not given
     int seconds = 10;   // --seconds, for status
     QString sha256;     // --sha256, lower case: the digest the image must have
+    QString expectVersion;  // --expect-version, as info prints it ("0x213")
+    bool all = false;       // --all: every controller attached (a station run)
+    QStringList slotNames;  // --slots A1,A3: these slots (a station run)
+    bool watch = false;     // --watch: every controller plugged in, until a signal
     // The journal: where (--history), and who writes (--station, --operator).
     QString history, station, operatorName;
     // history's filters and forms.

@@ -12,6 +12,7 @@
 #include "journal/JournalOpen.h"
 #include "settings/ControllerIds.h"
 #include "settings/HistorySettings.h"
+#include "settings/SlotMap.h"
 #include "settings/SettingsFile.h"
 #include "simulator/SimPlatform.h"
 #include <QCoreApplication>
@@ -67,8 +68,15 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
         vid = HidText::IdText(sim->controller().knobs().vid);
         pid = HidText::IdText(sim->controller().knobs().pid);
     }
-    // Device events are not needed: a command looks when it must.
-    platform.watcher = nullptr;
+    // Device events are not needed: a command looks when it must, but for a
+    // station that watches for controllers plugged in.
+    if (!inv.watch)
+        platform.watcher = nullptr;
+    // The fixture's slots; a bad line is the user's to mend before anything
+    // runs.
+    SlotMap slotMap;
+    if (QString why; !slotMap.read(configPath, why))
+        return out.result(EXIT_USAGE, why);
 
     // The journal, opened before the first record and written to until the
     // command ends; what it cannot do is said, and changes nothing else.
@@ -84,6 +92,7 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
 
     CommandSession session(inv, platform, out, vid, pid);
     session.setJournal(journal.get());
+    session.setSlotMap(slotMap);
     run.session = &session;
     return command.run(run);
 }

@@ -96,12 +96,20 @@ void CommandSession::Describe(OperationRecord& rec, const Controllers::ComPort& 
     rec.fields().port = port.port;
     rec.fields().usbPath = port.usbPath;
     rec.fields().serial = port.serial;
+    inSlot(rec, port.usbPath);
 }
 
 void CommandSession::Describe(OperationRecord& rec, const Controllers::HidController& controller)
 {
     rec.fields().usbPath = controller.usbPath;
     rec.fields().serial = controller.serial;
+    inSlot(rec, controller.usbPath);
+}
+
+void CommandSession::inSlot(OperationRecord& rec, const QString& usbPath)
+{
+    rec.fields().slot = usbPath.isEmpty() ? QString() : m_slots.slotAt(usbPath);
+    m_out.setSlot(rec.fields().slot);
 }
 
 bool CommandSession::haveIds(int& exit)
@@ -250,21 +258,28 @@ bool CommandSession::backIn(Mode mode, const QString& usbPath, QString& where)
     return true;
 }
 
-int CommandSession::finishSwitch(OperationRecord& rec, Mode mode, std::int64_t startMs, const QString& usbPath)
+bool CommandSession::waitBack(Mode mode, std::int64_t startMs, const QString& usbPath, QString& where)
 {
     Clock& clock = *m_platform.clock;
+    while (clock.nowMs() - startMs < SWITCH_BACK_MS && !StopSignal::Received()) {
+        if (backIn(mode, usbPath, where))
+            return true;
+        clock.sleepMs(SWITCH_POLL_MS);
+    }
+    return false;
+}
+
+int CommandSession::finishSwitch(OperationRecord& rec, Mode mode, std::int64_t startMs, const QString& usbPath)
+{
     const QString name = mode == Mode::Com ? QStringLiteral("COM") : QStringLiteral("HID");
     QString where;
-    while (clock.nowMs() - startMs < SWITCH_BACK_MS && !StopSignal::Received()) {
-        if (backIn(mode, usbPath, where)) {
-            Output::Fields fields{{QStringLiteral("mode"), name.toLower()}};
-            if (mode == Mode::Com)
-                fields.push_back({QStringLiteral("port"), rec.fields().port = where});
-            else
-                fields.push_back({QStringLiteral("version"), rec.fields().version = m_strVersion});
-            return result(rec, EXIT_OK, QStringLiteral("In %1 mode at %2").arg(name, where), QString(), fields);
-        }
-        clock.sleepMs(SWITCH_POLL_MS);
+    if (waitBack(mode, startMs, usbPath, where)) {
+        Output::Fields fields{{QStringLiteral("mode"), name.toLower()}};
+        if (mode == Mode::Com)
+            fields.push_back({QStringLiteral("port"), rec.fields().port = where});
+        else
+            fields.push_back({QStringLiteral("version"), rec.fields().version = m_strVersion});
+        return result(rec, EXIT_OK, QStringLiteral("In %1 mode at %2").arg(name, where), QString(), fields);
     }
     if (StopSignal::Received())
         return stopped(rec, QStringLiteral("Stopped while waiting for the controller in %1 mode").arg(name));

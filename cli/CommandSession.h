@@ -7,6 +7,7 @@
 #include "operations/ImageFile.h"
 #include "platform/Platform.h"
 #include "serial/SerialTransport.h"
+#include "settings/SlotMap.h"
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -32,10 +33,14 @@ public:
 
     // Where the operations are recorded; null: nowhere. Not owned.
     void setJournal(Journal* journal) { m_journal = journal; }
+    // The fixture's slots ([Slots] of Config.ini).
+    void setSlotMap(const SlotMap& map) { m_slots = map; }
 
     // The commands that talk to controllers; each returns its exit status.
     int list();
     int download(ImageFile::Kind kind);
+    // download on many controllers at once: --all, --slots, --watch.
+    int station(ImageFile::Kind kind);
     int status();
     int switchToHid();
     int switchToCom();
@@ -101,6 +106,9 @@ private:
     // until SWITCH_BACK_MS after startMs, and prints the result: where it
     // was found, or that it is not back, or that a stop signal came.
     int finishSwitch(OperationRecord& rec, Mode mode, std::int64_t startMs, const QString& usbPath);
+    // Waits until backIn(mode, ...) from startMs on, at most SWITCH_BACK_MS
+    // or until a stop signal.
+    bool waitBack(Mode mode, std::int64_t startMs, const QString& usbPath, QString& where);
     // Whether the controller at usbPath is back in mode; where says where.
     bool backIn(Mode mode, const QString& usbPath, QString& where);
     // The exit status and message for a stop signal that came.
@@ -113,14 +121,17 @@ private:
     int stopped(OperationRecord& rec, const QString& message);
     // A record of command for this session's controller IDs.
     std::unique_ptr<OperationRecord> record(const QString& command) const;
-    // The serial port's place in the record.
-    static void Describe(OperationRecord& rec, const Controllers::ComPort& port);
-    static void Describe(OperationRecord& rec, const Controllers::HidController& controller);
+    // The controller's place in the record, and its slot in the record and
+    // in every event after.
+    void Describe(OperationRecord& rec, const Controllers::ComPort& port);
+    void Describe(OperationRecord& rec, const Controllers::HidController& controller);
+    void inSlot(OperationRecord& rec, const QString& usbPath);
     // Sends the log messages put since the last call, oldest first.
     void flushLog();
 
     const Invocation& m_inv;
     Journal* m_journal = nullptr;
+    SlotMap m_slots;
     Platform m_platform;
     Output& m_out;
     SerialTransport m_transport;

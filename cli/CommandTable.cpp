@@ -8,7 +8,7 @@ const std::vector<Command>& Commands()
 {
     using W = Command::Words;
     static const QStringList SERIAL = {"--port", "--usb-path", "--serial", "--baud"};
-    static const QStringList DOWNLOAD = SERIAL + QStringList{"--sha256"};
+    static const QStringList DOWNLOAD = SERIAL + QStringList{"--sha256", "--all", "--slots", "--watch"};
     static const std::vector<Command> commands = {
         {"list", W::None, nullptr, {}, true, "list",
          "the controllers attached: USB serial ports (COM mode)\n"
@@ -17,9 +17,10 @@ const std::vector<Command>& Commands()
          [](CommandRun& r) { return r.session->list(); }},
         {"info", W::None, nullptr, {"--usb-path", "--serial"}, true, "info", "the version of the controller over HID",
          [](CommandRun& r) { return r.session->info(); }},
-        {"flash", W::One, nullptr, DOWNLOAD, true, "flash FILE",
+        {"flash", W::One, nullptr, DOWNLOAD + QStringList{"--expect-version"}, true, "flash FILE",
          "download a flash image (.mvx), then look for the\n"
-         "controller over HID",
+         "controller over HID; with --all, --slots or --watch\n"
+         "into many controllers at once (a station)",
          [](CommandRun& r) { return r.session->download(ImageFile::Kind::Flash); }},
         {"eeprom", W::One, nullptr, DOWNLOAD, true, "eeprom FILE", "download an EEPROM image (.eep.mvx)",
          [](CommandRun& r) { return r.session->download(ImageFile::Kind::Eeprom); }},

@@ -11,6 +11,7 @@ enum ExitStatus : int {
     EXIT_NO_CONTROLLER = 3, // none found, cannot open, or several and none picked
     EXIT_TIMED_OUT = 4,     // no answer, no data taken, not back after a switch
     EXIT_VANISHED = 5,      // gone during the operation
+    EXIT_SOME_FAILED = 6,   // a station run: at least one slot failed
     EXIT_SIGINT = 130,
     EXIT_SIGTERM = 143,
 };

@@ -16,7 +16,7 @@ namespace {
 // another, each column as wide as its widest cell.
 QString Table(const std::vector<JournalRecord>& records)
 {
-    static const QStringList COLUMNS = {"id", "started", "station", "command", "port", "serial",
+    static const QStringList COLUMNS = {"id", "started", "station", "slot", "command", "port", "serial",
                                         "image", "result", "exit", "reason"};
     std::vector<QStringList> rows{COLUMNS};
     for (const JournalRecord& r : records) {

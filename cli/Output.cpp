@@ -52,6 +52,8 @@ void Output::event(const QString& name, const Fields& fields)
     if (!m_json)
         return;
     Fields all{{QStringLiteral("event"), name}};
+    if (!m_slot.isEmpty() && name != QLatin1String("result"))
+        all.push_back({QStringLiteral("slot"), m_slot});
     all.insert(all.end(), fields.begin(), fields.end());
     print(m_out, QString::fromUtf8(JsonObject(all)));
 }
@@ -95,6 +97,22 @@ void Output::problem(const QString& text)
     print(m_err, QStringLiteral("morvax-tool: ") + text);
 }
 
+void Output::status(const QString& text)
+{
+    if (m_json)
+        return;
+    endBar();
+    print(m_err, text);
+}
+
+void Output::draw(const QByteArray& bytes)
+{
+    if (m_json)
+        return;
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_err);
+    std::fflush(m_err);
+}
+
 void Output::text(const QString& text)
 {
     if (m_json)
@@ -118,7 +136,11 @@ void Output::progress(int done, int total)
         const int tenth = done * 10 / total;
         if (tenth > m_lastTenth) {
             m_lastTenth = tenth;
-            print(m_err, QStringLiteral("%1: %2/%3 records (%4 %)").arg(m_command).arg(done).arg(total).arg(tenth * 10));
+            print(m_err, QStringLiteral("%1%2: %3/%4 records (%5 %)")
+                             .arg(m_slot.isEmpty() ? QString() : m_slot + QStringLiteral(": "), m_command)
+                             .arg(done)
+                             .arg(total)
+                             .arg(tenth * 10));
         }
         return;
     }
@@ -129,7 +151,7 @@ void Output::progress(int done, int total)
     const double rate = done / seconds;
     const int filled = done * BAR_WIDTH / total;
     QString bar = QStringLiteral("\r%1 [%2%3] %4/%5 records  %6 rec/s")
-                      .arg(m_command)
+                      .arg(m_slot.isEmpty() ? m_command : m_slot + QStringLiteral(": ") + m_command)
                       .arg(QString(filled, u'#'), QString(BAR_WIDTH - filled, u'-'))
                       .arg(done, QString::number(total).size())
                       .arg(total)

@@ -23,6 +23,10 @@ public:
 
     bool json() const { return m_json; }
 
+    // The fixture's slot the command's controller sits in: every event but
+    // the result carries it, and progress lines begin with it.
+    void setSlot(const QString& slot) { m_slot = slot; }
+
     // The command begins; the fields say on what (file, records, port).
     // Nothing in human text.
     void start(const QString& command, const Fields& fields);
@@ -42,6 +46,14 @@ public:
     // Text that is the command's whole output (a file's contents), on
     // stdout as it is; nothing in JSON (where it travels in the result).
     void text(const QString& text);
+    // A line for people on stderr (a slot's progress, its log); nothing in
+    // JSON.
+    void status(const QString& text);
+    // Bytes for a terminal on stderr as they are (a display redrawn in
+    // place); nothing in JSON.
+    void draw(const QByteArray& bytes);
+    // Whether stderr is a terminal.
+    bool terminal() const { return m_tty; }
     // Any other event, JSON only: {"event":name, fields...}.
     void event(const QString& name, const Fields& fields);
     // k of n records are done.
@@ -66,6 +78,7 @@ private:
     QString m_command;
     QElapsedTimer m_started;
     QElapsedTimer m_sinceDraw;
+    QString m_slot;
     bool m_barShown = false;
     int m_lastTenth = 0;
 };

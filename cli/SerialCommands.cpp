@@ -19,6 +19,8 @@ bool StopAsked() { return StopSignal::Received() != 0; }
 
 int CommandSession::download(ImageFile::Kind kind)
 {
+    if (m_inv.all || m_inv.watch || !m_inv.slotNames.isEmpty())
+        return station(kind);
     // The name rules test the whole path, folders included, as the path a
     // file dialog gives.
     const QString path = QFileInfo(m_inv.args.first()).absoluteFilePath();
@@ -95,6 +97,8 @@ int CommandSession::download(ImageFile::Kind kind)
         } else if (openHid()) {
             mode = QStringLiteral("hid");
             rec->fields().version = m_strVersion;
+            m_hid.CloseHidDevice(m_hid.m_hHid);
+            flushLog();
             summary += QStringLiteral("; the controller is in HID mode, version %1").arg(m_strVersion);
         } else {
             if (!m_hid.failure().ok())
@@ -102,6 +106,32 @@ int CommandSession::download(ImageFile::Kind kind)
             summary += QStringLiteral("; the controller stays in COM mode");
         }
         more.push_back({QStringLiteral("mode"), mode});
+        if (!m_inv.expectVersion.isEmpty()) {
+            // The version the line expects, read over HID: the controller is
+            // switched there first when it stays in COM mode.
+            QString why;
+            if (mode == QLatin1String("com")) {
+                const std::int64_t start = m_platform.clock->nowMs();
+                const ModeSwitch::PortResult sent = ModeSwitch::SwitchToHid(m_transport, *m_platform.clock, port.port);
+                QString where;
+                if (!sent.opened || !sent.sent)
+                    why = sent.failure.line();
+                else if (!waitBack(Mode::Hid, start, port.usbPath, where))
+                    why = QStringLiteral("the controller is not back in HID mode after %1 s").arg(SWITCH_BACK_MS / 1000);
+                else
+                    summary += QStringLiteral(", switched to HID mode for its version, %1")
+                                   .arg(rec->fields().version = m_strVersion);
+            } else if (mode == QLatin1String("unknown")) {
+                why = QStringLiteral("no VID/PID to find it over HID");
+            }
+            more.push_back({QStringLiteral("version"), rec->fields().version});
+            if (!why.isEmpty())
+                return result(*rec, EXIT_TIMED_OUT, QStringLiteral("version not read: %1").arg(why), why, more);
+            if (rec->fields().version != m_inv.expectVersion) {
+                const QString wrong = QStringLiteral("version %1, expected %2").arg(rec->fields().version, m_inv.expectVersion);
+                return result(*rec, EXIT_REFUSED, wrong, wrong, more);
+            }
+        }
     }
     const int status = result(*rec, EXIT_OK, message, QString(), more);
     m_out.note(summary);

@@ -84,7 +84,7 @@ private:
 
     Clock& m_clock;
     SimKnobs m_knobs;
-    Mode m_mode;
+    std::atomic<Mode> m_mode;  // changed on the main thread, read by slot threads too
     std::atomic<bool> m_present{false};
     std::unique_ptr<SimSerialPeer> m_peer;
 
