@@ -75,11 +75,13 @@ bool SlotJob::switchToCom(SlotResult& result)
         return Fail(result, HidExitStatus(sent, attached(true, stillThere)),
                     QStringLiteral("The switch command could not be sent!"), sent.line());
     }
+    result.switchPending = true;
     if (!waitBack(false, start, m_port))
         return Fail(result, EXIT_TIMED_OUT,
                     QStringLiteral("The controller is not back in COM mode after %1 s").arg(SWITCH_BACK_MS / 1000),
                     QString());
     result.port = m_port;
+    result.switchPending = false;
     tell(QStringLiteral("log"), {{QStringLiteral("text"), QStringLiteral("In COM mode at %1").arg(result.port)}});
     return true;
 }
@@ -95,12 +97,14 @@ bool SlotJob::readVersion(SlotResult& result)
         if (!sent.opened || !sent.sent)
             return Fail(result, EXIT_TIMED_OUT, QStringLiteral("version not read: %1").arg(sent.failure.line()),
                         sent.failure.line());
+        result.switchPending = true;
         if (!waitBack(true, start, path))
             return Fail(result, EXIT_TIMED_OUT,
                         QStringLiteral("version not read: the controller is not back in HID mode after %1 s")
                             .arg(SWITCH_BACK_MS / 1000),
                         QString());
     }
+    result.switchPending = false;
     int error = 0;
     HidAttributes attributes;
     std::unique_ptr<HidDevice> device = m_devices.openHid(path, &error);

@@ -40,6 +40,9 @@ struct SlotResult {
     QString message, reason;
     int accepted = 0;
     double seconds = 0;
+    // The slot sent the controller a switch and did not see it come back:
+    // its absence now is the tool's own.
+    bool switchPending = false;
 };
 
 // One slot's work, on a thread of its own: the controller switched to COM

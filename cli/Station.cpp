@@ -112,11 +112,10 @@ void Station::onFinished(const SlotResult& result, const QString& usbPath)
     if (auto it = m_watch.find(usbPath); it != m_watch.end()) {
         it->second.busy = false;
         it->second.absentSince = -1;
-        // A controller away at the end of a job is on its way back from the
-        // tool's own switch: that is no new unit until the switch's bound has
-        // passed.
-        const std::vector<Attached> attached = look();
-        if (std::none_of(attached.begin(), attached.end(), [&](const Attached& a) { return a.usbPath == usbPath; }))
+        // A controller the slot sent a switch and did not see back is on its
+        // way: that is no new unit until the switch's bound has passed. One
+        // that went away by itself (pulled out) is away from now on.
+        if (result.switchPending)
             it->second.quietUntil = m_time.elapsed() + SlotJob::SWITCH_BACK_MS;
     }
 }
