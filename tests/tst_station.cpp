@@ -209,33 +209,53 @@ private slots:
         };
         QObject::connect(&script, &QTimer::timeout, [&] {
             switch (step) {
-            case 0:  // the first unit, switched to COM and flashed, once
-                if (finished() == 1 && t.elapsed() > 1500) {
+            case 0:  // the first unit, switched to COM and flashed
+                if (finished() == 1) {
+                    since = t.elapsed();
+                    ++step;
+                }
+                break;
+            case 1:  // once: its mode switch and the time after start nothing
+                if (t.elapsed() - since > 1500) {
                     next("MVX0042", -1);
                     ++step;
                 }
                 break;
-            case 2:  // the second, flashed
+            case 3:  // the second, flashed; then out and in again within a second
                 if (finished() == 2) {
+                    unit.unplug();
+                    since = t.elapsed();
+                    ++step;
+                }
+                break;
+            case 4:
+                if (t.elapsed() - since > 300) {
+                    unit.plugIn();
+                    since = t.elapsed();
+                    ++step;
+                }
+                break;
+            case 5:  // that was the same unit: nothing done
+                if (t.elapsed() - since > 1500) {
                     next("MVX0043", 50);
                     ++step;
                 }
                 break;
-            case 4:  // the third pulled out mid-download: the slot takes the next
+            case 7:  // the third pulled out mid-download: the slot takes the next
                 if (finished() == 3) {
                     next("MVX0044", -1);
                     ++step;
                 }
                 break;
-            case 1:
-            case 3:
-            case 5:
+            case 2:
+            case 6:
+            case 8:
                 if (t.elapsed() - since > 1300) {
                     unit.plugIn();
                     ++step;
                 }
                 break;
-            case 6:
+            case 9:
                 if (finished() == 4)
                     b.stopStatus = 130;
                 break;
