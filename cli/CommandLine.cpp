@@ -331,6 +331,11 @@ Options:
   --station NAME        the station the journal names (default: [History]
                         Station=, else the host name)
   --operator NAME       the operator the journal names (default: the user)
+  --all, --slots A1,A3, --watch
+                        flash, eeprom: every controller attached, these
+                        slots of [Slots] in Config.ini, or every controller
+                        plugged in until a stop signal, each on its own
+  --expect-version V    flash: the version the controller must report after
   --since WHEN, --result R, --limit N, --csv
                         history: records since a UTC date or time, of one
                         result, the newest N, as CSV
@@ -357,6 +362,7 @@ Exit status:
   4    timed out (no answer, the controller took no data, not back after
        a switch); history sync: the line's database did not answer in 3 s
   5    the controller vanished during the operation
+  6    a station run (--all, --slots): at least one slot failed
   130  stopped by SIGINT
   143  stopped by SIGTERM
 )");

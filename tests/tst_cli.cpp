@@ -119,6 +119,12 @@ private slots:
                                               << "" << 2 << "give it without --usb-path and --serial";
         QTest::newRow("udev-rule takes no port") << QStringList{"udev-rule", "--port", "ttyACM0"} << "" << 2
                                                  << "--port does not apply to udev-rule";
+        QTest::newRow("--all with --slots") << QStringList{"flash", "fw.mvx", "--all", "--slots", "A1"} << "" << 2
+                                            << "--all, --slots and --watch are three ways";
+        QTest::newRow("--watch with --usb-path") << QStringList{"flash", "fw.mvx", "--watch", "--usb-path", "1-1"} << ""
+                                                 << 2 << "--watch picks the controllers itself";
+        QTest::newRow("--expect-version not a version") << QStringList{"flash", "fw.mvx", "--expect-version", "v2"}
+                                                        << "" << 2 << "--expect-version takes a version";
         const QString com = QStringLiteral("--simulate"), hid = QStringLiteral("--simulate=hid");
         QTest::newRow("list") << QStringList{"list", com} << "controllers=2" << 0
                               << "COM  /dev/pts/\\d+  usb 1-1.2  serial MVX0002";
@@ -144,6 +150,13 @@ private slots:
         QTest::newRow("calibrate") << QStringList{"calibrate", hid} << "" << 0 << "HID calibrate successfully!";
         QTest::newRow("info, one of two") << QStringList{"info", hid, "--usb-path", "1-1.2"}
                                           << "controllers=2,version=0fab" << 0 << "version 0xfab";
+        QTest::newRow("station: eight, two failing")
+            << QStringList{"flash", "fw.mvx", com, "--all"} << "controllers=8,3.wrongAnswerAtRecord=10,5.unplugAtRecord=100"
+            << 6 << "6 of 8 slots passed";
+        QTest::newRow("version expected") << QStringList{"flash", "fw.mvx", com, "--expect-version", "213"}
+                                          << "switchAbsentMs=200" << 0 << "switched to HID mode for its version, 0x213";
+        QTest::newRow("another version") << QStringList{"flash", "fw.mvx", com, "--expect-version", "0x212"}
+                                         << "switchAbsentMs=200" << 1 << "version 0x213, expected 0x212";
         QTest::newRow("pick by USB path") << QStringList{"flash", "fw.mvx", com, "--usb-path", "1-1.2"}
                                           << "controllers=3" << 0 << "DownLoad Successful!";
 
