@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <atomic>
 
 Station::Station(const Platform& platform, Output& out, const StationTask& task, const SlotMap& slotMap,
                  Journal* journal, std::function<int()> stop, QString rerun)
@@ -92,8 +93,28 @@ void Station::start(Slot& slot, const Attached& unit)
     ++m_running;
     const SlotTarget target{slot.name, unit.usbPath, unit.serial, unit.port, unit.hidPath};
     m_threads.emplace_back([this, target] {
-        // Events reach the output on the main thread, in the order sent.
-        auto sink = [this, target](const QString& port, const QString& event, const Output::Fields& fields) {
+        // Events reach the output on the main thread, in the order sent. For
+        // people, a progress event waiting there is brought up to date rather
+        // than followed by another: a display needs the latest count, not
+        // every one, and the slot's thread should not wait on it.
+        auto progress = std::make_shared<std::atomic<int>>(-1);
+        const bool everyRecord = m_out.json();
+        auto sink = [this, target, progress, everyRecord](const QString& port, const QString& event,
+                                                            const Output::Fields& fields) {
+            if (!everyRecord && event == QLatin1String("progress")) {
+                const int done = fields.front().second.toInt(), total = fields.back().second.toInt();
+                if (progress->exchange(done) >= 0)
+                    return;  // one is on its way; it takes this count
+                QMetaObject::invokeMethod(
+                    this,
+                    [=] {
+                        const int latest = progress->exchange(-1);
+                        m_view.event(target.slot, target.serial, port, event,
+                                     {{QStringLiteral("done"), latest}, {QStringLiteral("total"), total}});
+                    },
+                    Qt::QueuedConnection);
+                return;
+            }
             QMetaObject::invokeMethod(this, [=] { m_view.event(target.slot, target.serial, port, event, fields); },
                                       Qt::QueuedConnection);
         };

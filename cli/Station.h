@@ -35,6 +35,8 @@ public:
     // (slot names, or USB paths of controllers no slot names). False with
     // why for a name that is neither.
     bool choose(const QStringList& names, QString& why);
+    // These controllers, as they are (a benchmark's ports).
+    void choose(const std::vector<SlotTarget>& targets) { m_chosen = targets; }
     // Runs the download on the chosen controllers at once; the exit status:
     // the stop's, else 3 when none of them was attached, else 6 when one
     // failed, else 0.
