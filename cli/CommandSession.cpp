@@ -79,15 +79,17 @@ int CommandSession::stopped(OperationRecord& rec, const QString& message)
     return result(rec, StopSignal::ExitStatus(StopSignal::Received()), message);
 }
 
+QString CommandSession::IdOf(const QString& text)
+{
+    static const QRegularExpression id(QStringLiteral("^[0-9A-Fa-f]{4}$"));
+    return id.match(text).hasMatch() ? text.toLower() : QString();
+}
+
 std::unique_ptr<OperationRecord> CommandSession::record(const QString& command) const
 {
     auto rec = std::make_unique<OperationRecord>(m_journal, command);
-    // The IDs as --vid takes them, when they are IDs at all.
-    static const QRegularExpression id(QStringLiteral("^[0-9A-Fa-f]{4}$"));
-    if (id.match(m_strVid).hasMatch())
-        rec->fields().vid = m_strVid.toLower();
-    if (id.match(m_strPid).hasMatch())
-        rec->fields().pid = m_strPid.toLower();
+    rec->fields().vid = IdOf(m_strVid);
+    rec->fields().pid = IdOf(m_strPid);
     return rec;
 }
 

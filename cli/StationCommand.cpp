@@ -48,9 +48,7 @@ int CommandSession::station(ImageFile::Kind kind)
         return m_out.result(EXIT_USAGE, QStringLiteral("The image is not the one --sha256 names"),
                             QStringLiteral("%1: SHA-256 %2, not %3")
                                 .arg(QFileInfo(path).fileName(), transfer.sha256(), m_inv.sha256));
-    const std::unique_ptr<OperationRecord> ids = record(m_inv.command);
-    const StationTask task{kind, m_inv.command, path, m_inv.baud, m_inv.expectVersion, ids->fields().vid,
-                           ids->fields().pid};
+    const StationTask task{kind, m_inv.command, path, m_inv.baud, m_inv.expectVersion, IdOf(m_strVid), IdOf(m_strPid)};
     auto stop = [] { return StopSignal::Received() ? StopSignal::ExitStatus(StopSignal::Received()) : 0; };
     Station station(m_platform, m_out, task, m_slots, m_journal, stop, Rerun());
     if (m_inv.watch)
