@@ -36,12 +36,8 @@ std::unique_ptr<OperationRecord> CToolDlg::Record(const QString& command, bool o
 {
     auto rec = std::make_unique<OperationRecord>(journal(), command);
     JournalRecord& f = rec->fields();
-    // The IDs as --vid takes them, when the edits hold IDs at all.
-    static const QRegularExpression id(QStringLiteral("^[0-9A-Fa-f]{4}$"));
-    if (id.match(m_strVid).hasMatch())
-        f.vid = m_strVid.toLower();
-    if (id.match(m_strPid).hasMatch())
-        f.pid = m_strPid.toLower();
+    f.vid = JournalRecord::Id(m_strVid);
+    f.pid = JournalRecord::Id(m_strPid);
     if (overSerial) {
         f.port = m_strComPort.trimmed();
         // Where the port's controller sits, as the serial-port map tells.

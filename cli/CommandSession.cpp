@@ -79,17 +79,11 @@ int CommandSession::stopped(OperationRecord& rec, const QString& message)
     return result(rec, StopSignal::ExitStatus(StopSignal::Received()), message);
 }
 
-QString CommandSession::IdOf(const QString& text)
-{
-    static const QRegularExpression id(QStringLiteral("^[0-9A-Fa-f]{4}$"));
-    return id.match(text).hasMatch() ? text.toLower() : QString();
-}
-
 std::unique_ptr<OperationRecord> CommandSession::record(const QString& command) const
 {
     auto rec = std::make_unique<OperationRecord>(m_journal, command);
-    rec->fields().vid = IdOf(m_strVid);
-    rec->fields().pid = IdOf(m_strPid);
+    rec->fields().vid = JournalRecord::Id(m_strVid);
+    rec->fields().pid = JournalRecord::Id(m_strPid);
     return rec;
 }
 

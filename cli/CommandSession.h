@@ -119,9 +119,6 @@ private:
     int result(OperationRecord& rec, int exit, const QString& message, const QString& reason = {},
                const Output::Fields& more = {});
     int stopped(OperationRecord& rec, const QString& message);
-    // An ID as --vid takes it (four lower-case hex digits), or "" when the
-    // text is no ID.
-    static QString IdOf(const QString& text);
     // A record of command for this session's controller IDs.
     std::unique_ptr<OperationRecord> record(const QString& command) const;
     // The controller's place in the record, and its slot in the record and

@@ -48,7 +48,8 @@ int CommandSession::station(ImageFile::Kind kind)
         return m_out.result(EXIT_USAGE, QStringLiteral("The image is not the one --sha256 names"),
                             QStringLiteral("%1: SHA-256 %2, not %3")
                                 .arg(QFileInfo(path).fileName(), transfer.sha256(), m_inv.sha256));
-    const StationTask task{kind, m_inv.command, path, m_inv.baud, m_inv.expectVersion, IdOf(m_strVid), IdOf(m_strPid)};
+    const StationTask task{kind, m_inv.command, path, m_inv.baud, m_inv.expectVersion, JournalRecord::Id(m_strVid),
+                           JournalRecord::Id(m_strPid)};
     auto stop = [] { return StopSignal::Received() ? StopSignal::ExitStatus(StopSignal::Received()) : 0; };
     Station station(m_platform, m_out, task, m_slots, m_journal, stop, Rerun());
     if (m_inv.watch)

@@ -1,6 +1,7 @@
 #include "journal/JournalRecord.h"
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QUuid>
 
 const QStringList& JournalRecord::Fields()
@@ -164,6 +165,12 @@ bool JournalRecord::ParseTime(const QString& text, std::int64_t& ms)
         return false;
     ms = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
     return true;
+}
+
+QString JournalRecord::Id(const QString& text)
+{
+    static const QRegularExpression id(QStringLiteral("^[0-9A-Fa-f]{4}$"));
+    return id.match(text).hasMatch() ? text.toLower() : QString();
 }
 
 QString JournalRecord::NewUuid() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }

@@ -71,6 +71,9 @@ struct JournalRecord {
     // The reverse; also takes a date alone ("2026-12-07", its 00:00Z) and
     // whole seconds ("2026-12-07T08:15:02Z"). False when it is neither.
     static bool ParseTime(const QString& text, std::int64_t& ms);
+    // A controller ID as the record keeps it (four lower-case hex digits, as
+    // --vid takes them), or "" when text is no ID.
+    static QString Id(const QString& text);
     // A new random UUID, without braces.
     static QString NewUuid();
 };
