@@ -9,7 +9,6 @@
 #include "platform/SerialPortMap.h"
 #include "settings/HistorySettings.h"
 #include "settings/SettingsFile.h"
-#include <QRegularExpression>
 
 Journal* CToolDlg::journal()
 {

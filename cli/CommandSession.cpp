@@ -7,7 +7,6 @@
 #include "platform/Clock.h"
 #include "serial/BaudTable.h"
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 
