@@ -57,7 +57,8 @@ private slots:
         QFETCH(QString, devtype);
         bool heard = false;
         for (const UdevDeviceWatcher::Filter& f : UdevDeviceWatcher::FILTERS)
-            heard = heard || (subsystem == QLatin1String(f.subsystem) && (!f.devtype || devtype == QLatin1String(f.devtype)));
+            heard = heard ||
+                    (subsystem == QLatin1String(f.subsystem) && (!f.devtype || devtype == QLatin1String(f.devtype)));
         QTEST(heard, "heard");
     }
 
