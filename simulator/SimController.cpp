@@ -51,7 +51,7 @@ bool SimController::leavesDuringReport()
 {
     if (++m_reports != m_knobs.unplugAtReport || !m_present.exchange(false))
         return false;
-    QMetaObject::invokeMethod(this, &SimController::announceLeft, Qt::QueuedConnection);
+    m_clock.schedule(0, [this] { announceLeft(); });
     return true;
 }
 

@@ -87,7 +87,7 @@ private:
     void announceLeft();
     // True when this feature report is the one the controller leaves the
     // bus in: it is gone at once for every thread, the rest of the leave
-    // follows on the controller's own thread.
+    // follows on the window's thread (through Clock::schedule).
     bool leavesDuringReport();
     void appear();
     QByteArray statusStream() const;
