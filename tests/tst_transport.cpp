@@ -237,6 +237,30 @@ private slots:
         QCOMPARE(t.PumpComReceive(), 1);
     }
 
+    // The pump's read goes on for as long as bytes keep coming, past its idle
+    // time: a piece comes each time the transport lets the window paint
+    // (every 20 ms of its waiting), thirty of them.
+    void pumpReadsOnWhileBytesKeepComing()
+    {
+        struct PaintingClock : ManualClock {
+            std::function<void()> painted;
+            void pump() override
+            {
+                ManualClock::pump();
+                if (painted)
+                    painted();
+            }
+        } clock;
+        PtyPeer pty({.answers = false});
+        SerialTransport t(clock);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
+        int pieces = 0;
+        clock.painted = [&] { pieces += pieces < 30 && pty.write("0123456789") ? 1 : 0; };
+        t.setPumpIdleMs(300);
+        QCOMPARE(t.PumpComReceive(), 300);
+        QCOMPARE(pieces, 30);
+    }
+
     void openDiscardsWhatWaitedAndReadEndsAtItsBound()
     {
         ManualClock clock;
