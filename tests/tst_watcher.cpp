@@ -96,10 +96,12 @@ private slots:
         QSignalSpy arrived(&w, &DeviceWatcher::deviceArrived);
         QSignalSpy removed(&w, &DeviceWatcher::deviceRemoved);
         // The null device and the network device come first and must be
-        // filtered out in the kernel: only the terminal's events arrive.
+        // filtered out in the kernel: only the terminal's events arrive. A
+        // change of the terminal is neither an arrival nor a removal.
         raiseUevent(MEM_NULL_UEVENT, "add");
         raiseUevent(LOOPBACK_UEVENT, "add");
         raiseUevent(LOOPBACK_UEVENT, "remove");
+        QVERIFY(raiseUevent(TTY_UEVENT, "change"));
         QVERIFY(raiseUevent(TTY_UEVENT, "add"));
         QTRY_VERIFY_WITH_TIMEOUT(!arrived.isEmpty(), 5000);
         QCOMPARE(subsystems(arrived), QStringList{QStringLiteral("tty")});
