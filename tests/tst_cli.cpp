@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -120,6 +122,8 @@ private slots:
                                               << "" << 2 << "give it without --usb-path and --serial";
         QTest::newRow("--port with --usb-path") << QStringList{"status", "z", "--port", "ttyACM0", "--usb-path", "1-1"}
                                                 << "" << 2 << "give it without --usb-path and --serial";
+        QTest::newRow("--csv with --json") << QStringList{"history", "--csv", "--json"} << "" << 2
+                                           << "--csv and --json are two forms of one output; give one";
         QTest::newRow("--seconds past an hour") << QStringList{"status", "d", "--seconds", "3601"} << "" << 2
                                                 << "--seconds takes a whole number from 1 to 3600, not '3601'";
         QTest::newRow("udev-rule takes no port") << QStringList{"udev-rule", "--port", "ttyACM0"} << "" << 2
@@ -135,6 +139,9 @@ private slots:
         QTest::newRow("flash, another controller in HID mode")
             << QStringList{"flash", "fw.mvx", com} << "controllers=2,2.startMode=hid" << 0
             << "DownLoad Successful!\n230 records to /dev/pts/\\d+ in [0-9.]+ s; the controller stays in COM mode";
+        const QByteArray flashSha256 = QCryptographicHash::hash(Lines(230), QCryptographicHash::Sha256).toHex();
+        QTest::newRow("--sha256 in capitals") << QStringList{"flash", "fw.mvx", com, "--sha256", flashSha256.toUpper()}
+                                              << "" << 0 << "DownLoad Successful!";
         QTest::newRow("eeprom at 115200") << QStringList{"eeprom", "fw.eep.mvx", com, "--baud", "115200"} << "" << 0
                                           << "DownLoad Successful!";
         QTest::newRow("status d") << QStringList{"status", "d", com} << "" << 0
@@ -172,6 +179,11 @@ private slots:
         QTest::newRow("switch report: no such device, still there") << QStringList{"switch", "com", hid}
                                                                     << "setFeatureError=19" << 1 << "No such device";
         QTest::newRow("wrong name") << QStringList{"flash", "fw.bin", com} << "" << 2 << "Please choose .mvx file!";
+        const QByteArray eepromSha256 = QCryptographicHash::hash(Lines(8), QCryptographicHash::Sha256).toHex();
+        QTest::newRow("--sha256 of another image")
+            << QStringList{"flash", "fw.mvx", com, "--sha256", eepromSha256} << "" << 2
+            << QStringLiteral("The image is not the one --sha256 names\nmorvax-tool: fw.mvx: SHA-256 %1, not %2")
+                   .arg(flashSha256, eepromSha256);
         QTest::newRow("missing file") << QStringList{"flash", "gone.mvx", com} << "" << 2
                                       << "Can't open the .mvx file!\nmorvax-tool: .*gone.mvx: No such file";
         QTest::newRow("line too long") << QStringList{"flash", "long.mvx", com} << "" << 2
@@ -382,6 +394,77 @@ private slots:
             QCOMPARE(int(records.size()), 230);
             for (int i = 0; i < 230; ++i)
                 QCOMPARE(records[std::size_t(i)], Record(lines[i] + '\n'));
+        }
+    }
+
+    // The journal: a record for each operation, history's selections of
+    // them (newest first), and the seals history verify checks, which an
+    // edited or a deleted record breaks.
+    void journalKeepsEachOperation()
+    {
+        const QString db = m_dir.filePath(QStringLiteral("history.db"));
+        const QStringList at{"--history", db, "--station", "S1"};
+        QCOMPARE(tool(QStringList{"flash", "fw.mvx", "--simulate"} + at).exit, 0);
+        QCOMPARE(tool(QStringList{"flash", "fw.mvx", "--simulate"} + at, "wrongAnswerAtRecord=3").exit, 1);
+        QCOMPARE(tool(QStringList{"status", "d", "--simulate"} + at).exit, 0);
+        auto records = [&](const QStringList& args) {
+            const Run r = tool(QStringList{"history", "--json", "--history", db} + args);
+            QList<QJsonObject> out;
+            for (const QJsonObject& e : Events(r.out))
+                if (e.value("event") == "record")
+                    out << e;
+            return out;
+        };
+        auto ids = [&](const QStringList& args) {
+            QList<int> out;
+            for (const QJsonObject& r : records(args))
+                out << r.value("id").toInt();
+            return out;
+        };
+        const QList<QJsonObject> all = records({});
+        QCOMPARE(all.size(), 3);
+        QJsonObject failed = all[1];
+        const QDateTime started = QDateTime::fromString(failed.take("started").toString(), Qt::ISODateWithMs);
+        const QDateTime finished = QDateTime::fromString(failed.take("finished").toString(), Qt::ISODateWithMs);
+        QVERIFY(started.isValid() && started.timeSpec() == Qt::UTC && started <= finished);
+        QCOMPARE(failed.value("command").toString(), QStringLiteral("flash"));
+        QCOMPARE(failed.value("station").toString(), QStringLiteral("S1"));
+        QCOMPARE(failed.value("image").toString(), m_flash);
+        QCOMPARE(failed.value("imageSha256").toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(Lines(230), QCryptographicHash::Sha256).toHex()));
+        QCOMPARE(failed.value("records").toInt(), 230);
+        QCOMPARE(failed.value("accepted").toInt(), 2);
+        QCOMPARE(failed.value("result").toString(), QStringLiteral("failed"));
+        QCOMPARE(failed.value("exit").toInt(), 1);
+        QCOMPARE(failed.value("reason").toString(), QStringLiteral("Record 3 was refused."));
+        QCOMPARE(all[0].value("command").toString(), QStringLiteral("status-d"));
+        QCOMPARE(ids({}), (QList<int>{3, 2, 1}));
+        QCOMPARE(ids({"--limit", "2"}), (QList<int>{3, 2}));
+        QCOMPARE(ids({"--result", "failed"}), QList<int>{2});
+        QCOMPARE(ids({"--since", started.toString(Qt::ISODateWithMs)}), (QList<int>{3, 2}));
+
+        const std::pair<const char*, QString> seals[] = {
+            {"", "3 records checked"},
+            {"UPDATE morvax_journal SET accepted = 230 WHERE id = 2",
+             "The seal is broken at record 2 \\(.*\\)\nmorvax-tool: its fields are not those it was sealed with"},
+            {"DELETE FROM morvax_journal WHERE id = 2",
+             "The seal is broken at record 3 \\(.*\\)\nmorvax-tool: record 2 of station S1 is missing before it"},
+        };
+        for (const auto& [change, text] : seals) {
+            const QString copy = db + QStringLiteral(".copy");
+            QFile::remove(copy);
+            QVERIFY(QFile::copy(db, copy));
+            if (*change) {
+                QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tamper"));
+                sql.setDatabaseName(copy);
+                QVERIFY(sql.open() && QSqlQuery(sql).exec(QString::fromLatin1(change)));
+                sql.close();
+                sql = QSqlDatabase();
+                QSqlDatabase::removeDatabase(QStringLiteral("tamper"));
+            }
+            const Run r = tool({"history", "verify", "--history", copy});
+            QCOMPARE(r.exit, *change ? 1 : 0);
+            QVERIFY2(QRegularExpression(text).match(*change ? r.err : r.out).hasMatch(), qPrintable(r.out + r.err));
         }
     }
 
