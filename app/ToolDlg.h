@@ -169,10 +169,12 @@ public:
     ModeSwatch* m_swatch[4] = {};        // 1057..1060
     QRadioButton* m_radio[4] = {};       // 1037..1040
 
-    // The bulb configurations the handlers give the icon buttons.
-    void ConfigurePlain(CHoverButton* btn);
-    void ConfigureBulb(CHoverButton* btn, int bulbIcon, int iconTop);  // SetIconTop(iconTop)
-    void ConfigureBulbOnly(CHoverButton* btn, int bulbIcon);
+    // The bulb configurations the handlers give the icon buttons; the first
+    // is the look of every command button: the hand cursor, a 3-D face, a
+    // blue caption that turns green under the pointer.
+    static void ConfigurePlain(CHoverButton* btn);
+    static void ConfigureBulb(CHoverButton* btn, int bulbIcon, int iconTop);  // SetIconTop(iconTop)
+    static void ConfigureBulbOnly(CHoverButton* btn, int bulbIcon);
     // SetLed with LED_CIRCLE, period 500, and m_bLit 1 for green, 0 otherwise.
     void SetLight(CLedCtrl* led, int color);
     // Shows the controller's mode as the row says: the mode flag, the lamps

@@ -43,9 +43,20 @@ QString SimController::portName() const
 
 void SimController::leave()
 {
-    if (!m_present)
-        return;
-    m_present = false;
+    if (m_present.exchange(false))
+        announceLeft();
+}
+
+bool SimController::leavesDuringReport()
+{
+    if (++m_reports != m_knobs.unplugAtReport || !m_present.exchange(false))
+        return false;
+    m_clock.schedule(0, [this] { announceLeft(); });
+    return true;
+}
+
+void SimController::announceLeft()
+{
     const bool wasCom = m_mode == Mode::Com;
     {
         // A calibration ends with the device; its read-back fails.
@@ -196,7 +207,7 @@ QByteArray SimController::serialLog() const
 
 bool SimController::hidSetFeature(const std::uint8_t* data, std::size_t len)
 {
-    if (len < 2 || data[0] != REPORT_ID)
+    if (len < 2 || data[0] != REPORT_ID || leavesDuringReport())
         return false;
     if (data[1] == CMD_TO_COM) {
         m_clock.schedule(50, [this] { switchTo(Mode::Com); });
@@ -231,7 +242,7 @@ void SimController::endCalibration(std::uint64_t seq, Calibration how)
 
 bool SimController::hidGetFeature(std::uint8_t* data, std::size_t len)
 {
-    if (len < 2 || data[0] != REPORT_ID)
+    if (len < 2 || data[0] != REPORT_ID || leavesDuringReport())
         return false;
     std::unique_lock lock(m_hidMutex);
     if (m_closing)

@@ -62,11 +62,14 @@ public:
     // --- HID side (window's thread or the calibration worker) ---
     // 0x02 0x40 leaves HID mode for COM mode; 0x02 0x23 starts a calibration
     // of knobs().calibrationMs (clock time). Other reports are accepted.
+    // False, with the controller gone from the bus, at the report
+    // knobs().unplugAtReport.
     bool hidSetFeature(const std::uint8_t* data, std::size_t len);
     // Report 2: while a calibration runs, blocks until it ends and answers
     // 0x02 knobs().calibrationResult; false when the controller leaves the
-    // bus meanwhile, is destroyed, or after a minute of real time. Without a
-    // calibration it answers 0x02 0x00 at once.
+    // bus meanwhile (or at the report knobs().unplugAtReport), is destroyed,
+    // or after a minute of real time. Without a calibration it answers
+    // 0x02 0x00 at once.
     bool hidGetFeature(std::uint8_t* data, std::size_t len);
     // Wakes every blocked read-back (which then fails) and waits until they
     // have returned; later read-backs fail at once. Run before the HID bus
@@ -79,6 +82,13 @@ signals:
 
 private:
     void leave();
+    // What follows a leave on the window's thread: the calibration cut
+    // short, the serial side closed, the removal events.
+    void announceLeft();
+    // True when this feature report is the one the controller leaves the
+    // bus in: it is gone at once for every thread, the rest of the leave
+    // follows on the window's thread (through Clock::schedule).
+    bool leavesDuringReport();
     void appear();
     QByteArray statusStream() const;
 
@@ -105,6 +115,7 @@ private:
     std::uint64_t m_calibrationSeq = 0;   // one more for every calibration started
     int m_hidReaders = 0;                 // read-backs blocked now
     bool m_closing = false;
+    std::atomic<int> m_reports{0};        // feature reports taken, for unplugAtReport
     std::mutex m_hidMutex;
     std::condition_variable m_hidChanged;
 };

@@ -50,7 +50,8 @@ public:
             return failed(m_controller ? ENODEV : EPIPE);
         if (const int e = m_controller->knobs().setFeatureError)
             return failed(e);
-        return m_controller->hidSetFeature(data, len) || failed(EPIPE);
+        return m_controller->hidSetFeature(data, len) ||
+               failed(m_controller->presentAs(SimController::Mode::Hid) ? EPIPE : ENODEV);
     }
     bool getFeature(std::uint8_t* data, std::size_t len) override
     {

@@ -33,6 +33,9 @@ struct SimKnobs {
     // HID feature reports fail with this OS error (errno); 0: they work.
     int setFeatureError = 0;
     int getFeatureError = 0;
+    // Leave the bus in the middle of this feature report (sent or read back,
+    // counted from 1), which then fails as on an unplugged device; -1 never.
+    int unplugAtReport = -1;
 
     // Calibration: how long the read-back blocks, and the answer's byte 1.
     int calibrationMs = 1500;

@@ -110,6 +110,7 @@ bool Apply(SimKnobs& knobs, int* count, const QString& key, const QString& value
          }},
         {"setFeatureError", number(knobs.setFeatureError)},
         {"getFeatureError", number(knobs.getFeatureError)},
+        {"unplugAtReport", number(knobs.unplugAtReport)},
         {"usbPath", text8(knobs.usbPath)},
         {"serialNumber", text8(knobs.serialNumber)},
     };

@@ -48,8 +48,8 @@ public:
     // wrongAnswerAtRecord, silentFromRecord, unplugAtRecord,
     // stallFromRecord, answerDelayMs, switchAbsentMs, calibrationMs,
     // calibrationResult, setFeatureError, getFeatureError (errno numbers),
-    // usbPath, serialNumber. Returns false with error naming the first item
-    // not understood.
+    // unplugAtReport, usbPath, serialNumber. Returns false with error naming
+    // the first item not understood.
     static bool ParseSettings(const QString& text, const SimKnobs& defaults, std::vector<SimKnobs>& controllers,
                               QString& error);
 

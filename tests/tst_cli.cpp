@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -99,7 +101,8 @@ private slots:
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("text");  // a pattern in stdout for exit 0, else in stderr
         QTest::newRow("--help") << QStringList{"--help"} << "" << 0 << "Exit status:";
-        QTest::newRow("--version") << QStringList{"--version"} << "" << 0 << "morvax-tool 1\\.0\\.0";
+        QTest::newRow("--version") << QStringList{"--version"} << "" << 0
+                                   << "^morvax-tool " + QRegularExpression::escape(PROJECT_VERSION) + "\n$";
         QTest::newRow("command --help") << QStringList{"flash", "--help"} << "" << 0 << "Usage:";
         QTest::newRow("--simulate hid") << QStringList{"--simulate", "hid"} << "" << 2
                                         << "unknown command 'hid' \\(did you mean --simulate=hid\\?\\)";
@@ -117,6 +120,12 @@ private slots:
         QTest::newRow("option without a command") << QStringList{"--json"} << "" << 2 << "--json needs a command";
         QTest::newRow("--port with --serial") << QStringList{"flash", "fw.mvx", "--port", "ttyACM0", "--serial", "x"}
                                               << "" << 2 << "give it without --usb-path and --serial";
+        QTest::newRow("--port with --usb-path") << QStringList{"status", "z", "--port", "ttyACM0", "--usb-path", "1-1"}
+                                                << "" << 2 << "give it without --usb-path and --serial";
+        QTest::newRow("--csv with --json") << QStringList{"history", "--csv", "--json"} << "" << 2
+                                           << "--csv and --json are two forms of one output; give one";
+        QTest::newRow("--seconds past an hour") << QStringList{"status", "d", "--seconds", "3601"} << "" << 2
+                                                << "--seconds takes a whole number from 1 to 3600, not '3601'";
         QTest::newRow("udev-rule takes no port") << QStringList{"udev-rule", "--port", "ttyACM0"} << "" << 2
                                                  << "--port does not apply to udev-rule";
         QTest::newRow("--all with --slots") << QStringList{"flash", "fw.mvx", "--all", "--slots", "A1"} << "" << 2
@@ -132,6 +141,13 @@ private slots:
         QTest::newRow("flash") << QStringList{"flash", "fw.mvx", com} << "" << 0
                                << "DownLoad Successful!\n230 records to /dev/pts/\\d+ in [0-9.]+ s; the controller "
                                   "stays in COM mode";
+        // Only the flashed controller is looked for over HID, not another one.
+        QTest::newRow("flash, another controller in HID mode")
+            << QStringList{"flash", "fw.mvx", com} << "controllers=2,2.startMode=hid" << 0
+            << "DownLoad Successful!\n230 records to /dev/pts/\\d+ in [0-9.]+ s; the controller stays in COM mode";
+        const QByteArray flashSha256 = QCryptographicHash::hash(Lines(230), QCryptographicHash::Sha256).toHex();
+        QTest::newRow("--sha256 in capitals") << QStringList{"flash", "fw.mvx", com, "--sha256", flashSha256.toUpper()}
+                                              << "" << 0 << "DownLoad Successful!";
         QTest::newRow("eeprom at 115200") << QStringList{"eeprom", "fw.eep.mvx", com, "--baud", "115200"} << "" << 0
                                           << "DownLoad Successful!";
         QTest::newRow("status d") << QStringList{"status", "d", com} << "" << 0
@@ -172,7 +188,15 @@ private slots:
         QTest::newRow("calibration read-back failed") << QStringList{"calibrate", hid} << "getFeatureError=5" << 1
                                                       << "HID calibrate failed1!\nmorvax-tool: sim:controller: "
                                                          "read-back: .*Input/output error";
+        // "No such device" from a device still on the bus is a refusal.
+        QTest::newRow("switch report: no such device, still there") << QStringList{"switch", "com", hid}
+                                                                    << "setFeatureError=19" << 1 << "No such device";
         QTest::newRow("wrong name") << QStringList{"flash", "fw.bin", com} << "" << 2 << "Please choose .mvx file!";
+        const QByteArray eepromSha256 = QCryptographicHash::hash(Lines(8), QCryptographicHash::Sha256).toHex();
+        QTest::newRow("--sha256 of another image")
+            << QStringList{"flash", "fw.mvx", com, "--sha256", eepromSha256} << "" << 2
+            << QStringLiteral("The image is not the one --sha256 names\nmorvax-tool: fw.mvx: SHA-256 %1, not %2")
+                   .arg(flashSha256, eepromSha256);
         QTest::newRow("missing file") << QStringList{"flash", "gone.mvx", com} << "" << 2
                                       << "Can't open the .mvx file!\nmorvax-tool: .*gone.mvx: No such file";
         QTest::newRow("line too long") << QStringList{"flash", "long.mvx", com} << "" << 2
@@ -203,6 +227,12 @@ private slots:
                                                  << "not back in HID mode after 10 s";
         QTest::newRow("unplugged at record 3") << QStringList{"flash", "fw.mvx", com} << "unplugAtRecord=3" << 5
                                                << "read: the device is gone";
+        QTest::newRow("unplugged during the switch report")
+            << QStringList{"switch", "com", hid} << "unplugAtReport=1" << 5
+            << "The switch command could not be sent!\nmorvax-tool: sim:controller: feature report: No such device";
+        QTest::newRow("unplugged during the calibration read-back")
+            << QStringList{"calibrate", hid} << "unplugAtReport=2" << 5
+            << "HID calibrate failed1!\nmorvax-tool: sim:controller: read-back: .*No such device";
     }
     void commands()
     {
@@ -325,6 +355,36 @@ private slots:
         QCOMPARE(int(peer.records().size()), k);
         // The port was closed: it opens again at once.
         QCOMPARE(tool({"status", "z", "--port", peer.path()}).exit, 0);
+    }
+
+    // A stop request ends the listen of status while the controller streams,
+    // long before the time asked for: the row that tests that bound.
+    void signalStopsAStatusListen()
+    {
+        PtyPeer peer({.answers = false, .holdPort = false});
+        QProcess* p = Start({"status", "d", "--seconds", "30", "--port", peer.path()}, m_dir.path());
+        QElapsedTimer t;
+        t.start();
+        qint64 askedAt = -1;
+        // A status line every few ms, so that the line is never quiet; the
+        // stop request once the tool has shown a report.
+        while (p->state() != QProcess::NotRunning && t.elapsed() < 40000 &&
+               (askedAt < 0 || t.elapsed() - askedAt < 10000)) {
+            peer.write("$ 1 ,-2 ,30 ,127 ,0 ,200\r\n");
+            QTest::qWait(10);
+            if (askedAt < 0 && p->bytesAvailable() > 0) {
+                ::kill(static_cast<pid_t>(p->processId()), SIGINT);
+                askedAt = t.elapsed();
+            }
+        }
+        const bool ended = p->state() == QProcess::NotRunning;
+        const qint64 after = t.elapsed() - askedAt;
+        const Run r = Finish(p);
+        QVERIFY(askedAt >= 0);
+        QVERIFY2(ended, qPrintable(QStringLiteral("still listening %1 ms after SIGINT").arg(after)));
+        QCOMPARE(r.exit, 130);
+        QVERIFY2(QRegularExpression(QStringLiteral("Stopped after [1-9]\\d* status reports")).match(r.err).hasMatch(),
+                 qPrintable(r.err));
     }
 
     void twoDownloadsSideBySide()

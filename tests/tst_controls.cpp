@@ -19,8 +19,14 @@ QImage Shot(QWidget* w)
     return top->grab(QRect(w->mapTo(top, QPoint(0, 0)), w->size())).toImage();
 }
 
-bool IsGreen(QColor c) { return c.green() > 180 && c.red() < 90 && c.blue() < 90; }
-bool IsBlue(QColor c) { return c.blue() > 180 && c.red() < 90 && c.green() < 90; }
+// Whether a pixel is of the caption colour want, anti-aliased edges aside.
+std::function<bool(QColor)> InColour(QColor want)
+{
+    return [want](QColor c) {
+        return std::abs(c.red() - want.red()) < 80 && std::abs(c.green() - want.green()) < 80 &&
+               std::abs(c.blue() - want.blue()) < 80;
+    };
+}
 
 // A shown window with a solid background of its own, holding the controls.
 struct Stage {
@@ -67,11 +73,7 @@ CHoverButton* PlainButton(QWidget* parent, const QString& caption, const QRect& 
 {
     auto* b = new CHoverButton(caption, parent);
     b->setGeometry(geometry);
-    b->SetBtnCursor(IDC_HAND);
-    b->SetTransparent(false);
-    b->SetNormalColor(QColor(0, 0, 255));
-    b->SetHoverColor(QColor(0, 255, 0));
-    b->SetFlat(false);
+    CToolDlg::ConfigurePlain(b);
     b->SetIcon(ToolIcon(IDI_BULB_GREEN), ToolIcon(IDI_BULB_GREEN));
     return b;
 }
@@ -95,12 +97,13 @@ QString LookOf(CHoverButton* b, const QRect& caption)
     if (!sunken && inner != b->palette().color(QPalette::Light).rgb())
         return QStringLiteral("no 3-D frame");
     const QRect area = sunken ? caption.translated(1, 1) : caption;
-    const bool green = CountPixels(img, area, IsGreen) > 0, blue = CountPixels(img, area, IsBlue) > 0;
-    if (green == blue)
-        return green ? QStringLiteral("two caption colours") : QStringLiteral("disabled");
+    const bool hover = CountPixels(img, area, InColour(b->hoverColor())) > 0,
+               normal = CountPixels(img, area, InColour(b->normalColor())) > 0;
+    if (hover == normal)
+        return hover ? QStringLiteral("two caption colours") : QStringLiteral("disabled");
     if (sunken)
-        return blue ? QStringLiteral("pressed") : QStringLiteral("sunken hover");
-    return blue ? QStringLiteral("normal") : QStringLiteral("hover");
+        return normal ? QStringLiteral("pressed") : QStringLiteral("sunken hover");
+    return normal ? QStringLiteral("normal") : QStringLiteral("hover");
 }
 
 // The state a button was in when a leave reached it, before the button saw
@@ -215,7 +218,7 @@ private slots:
 
         s.move(b, inside);
         QCOMPARE(b->m_nState, int(CHoverButton::STATE_HOVER));
-        QVERIFY(CountPixels(Shot(b), caption, IsGreen) > 0);
+        QVERIFY(CountPixels(Shot(b), caption, InColour(b->hoverColor())) > 0);
 
         // Pressed: sunken frame (shadow inside the outer edge where raised shows
         // the highlight), icon and caption one pixel right and down.
@@ -226,7 +229,7 @@ private slots:
         QCOMPARE(pressed.pixel(1, 1), b->palette().color(QPalette::Dark).rgb());
         QCOMPARE(pressed.copy(icon.translated(1, 1)), normal.copy(icon));
         QVERIFY(pressed.copy(icon) != normal.copy(icon));
-        QVERIFY(CountPixels(pressed, caption.translated(1, 1), IsBlue) > 0);
+        QVERIFY(CountPixels(pressed, caption.translated(1, 1), InColour(b->normalColor())) > 0);
 
         // Released: hover colours until the pointer leaves, the click reaches
         // the owner once.
@@ -234,13 +237,13 @@ private slots:
         QCOMPARE(clicks.count(), 1);
         s.move(b, inside);
         QCOMPARE(b->m_nState, int(CHoverButton::STATE_RELEASED));
-        QVERIFY(CountPixels(Shot(b), caption, IsGreen) > 0);
+        QVERIFY(CountPixels(Shot(b), caption, InColour(b->hoverColor())) > 0);
         s.moveOutside();
         QCOMPARE(b->m_nState, int(CHoverButton::STATE_NORMAL));
         QVERIFY(!b->isHovering());
         const QImage after = Shot(b);
-        QVERIFY(CountPixels(after, caption, IsBlue) > 0);
-        QCOMPARE(CountPixels(after, caption, IsGreen), 0);
+        QVERIFY(CountPixels(after, caption, InColour(b->normalColor())) > 0);
+        QCOMPARE(CountPixels(after, caption, InColour(b->hoverColor())), 0);
     }
 
     // Pressed over the button, then moved with the button held along a path
@@ -373,7 +376,8 @@ private slots:
         QCOMPARE(img.pixelColor(b->width() - 1, b->height() - 1), flat ? face : QColor(0, 0, 0));
         // Embossed caption: no caption colour, but drawn all the same.
         const QRect caption(b->captionPos(), QSize(b->width() - b->captionPos().x() - 2, b->fontMetrics().height()));
-        QCOMPARE(CountPixels(img, caption, [](QColor c) { return IsBlue(c) || IsGreen(c); }), 0);
+        const auto normal = InColour(b->normalColor()), hover = InColour(b->hoverColor());
+        QCOMPARE(CountPixels(img, caption, [&](QColor c) { return normal(c) || hover(c); }), 0);
         QVERIFY(CountPixels(img, caption, [&](QColor c) { return c != face; }) > 0);
         // The icon is drawn disabled: grey, no longer its lit green.
         QCOMPARE(img.pixelColor(b->iconPos() + QPoint(BULB_GLASS_X, BULB_GLASS_Y)).saturation(), 0);

@@ -119,16 +119,24 @@ private slots:
                 {{knobs.vid, knobs.pid, 0x0100}, true, true, SimHidBus::controllerDescriptor()});
         QProgressBar* bar = flash ? f.dlg->m_progFlash : f.dlg->m_progEeprom;
         CLedCtrl* led = flash ? f.dlg->m_ledFlash : f.dlg->m_ledEeprom;
+        // Green from an earlier success: dark red from the moment the port
+        // opens, green again only after a success.
+        f.dlg->SetLight(led, LED_GREEN);
         QList<int> barValues;
-        connect(bar, &QProgressBar::valueChanged, [&](int v) { barValues << v; });
+        int lightWhileSending = -1;
+        connect(bar, &QProgressBar::valueChanged, [&](int v) {
+            if (barValues.isEmpty())
+                lightWhileSending = LightState(led);
+            barValues << v;
+        });
         const QString logBefore = f.shownLog();
         bool openAtMessage = false;
-        int barAtMessage = -1, ledAtMessage = -1;
+        int barAtMessage = -1, lightAtMessage = -1;
         QString logAtMessage;
         f.prompts.onMessage = [&](const QString&) {
             openAtMessage = f.dlg->m_transport->m_hCom == SerialTransport::Handle::Open;
             barAtMessage = bar->value();
-            ledAtMessage = led->color();
+            lightAtMessage = LightState(led);
             logAtMessage = f.shownLog();
         };
         Download(f, flash, image);
@@ -144,7 +152,8 @@ private slots:
         // stopped; success closes and resets first and lights after.
         QCOMPARE(openAtMessage, !ok && !refused);
         QCOMPARE(barAtMessage, ok ? 0 : records);
-        QCOMPARE(ledAtMessage, LED_RED);
+        QCOMPARE(lightAtMessage, refused ? 1 : 0);
+        QCOMPARE(lightWhileSending, records > 0 ? 0 : -1);
         // Why a silent controller failed, or why the file cannot be read, is
         // shown before the box.
         QString reason;
@@ -156,7 +165,7 @@ private slots:
         const QString digest = refused ? QString() : DigestLine(QFileInfo(ImagePath(f, flash)).fileName(), image);
         QCOMPARE(logAtMessage, reason + digest + logBefore);
         QVERIFY(f.dlg->m_transport->m_hCom == SerialTransport::Handle::None);
-        QCOMPARE(led->color(), ok ? LED_GREEN : LED_RED);
+        QCOMPARE(LightState(led), ok || refused ? 1 : 0);
         QList<int> moves;  // one step a record, then back to 0
         for (int i = 1; i <= records; ++i)
             moves << i;

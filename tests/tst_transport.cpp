@@ -1,12 +1,57 @@
 // The serial transport on real pseudo-terminals: against the simulated
-// controller and against a bare pty the test writes into itself.
+// controller and against a bare pty the test writes into itself. The test
+// runs itself again with the output-queue shim preloaded, so that the bytes
+// of a write stay in the port's queue for a while, as on a serial line.
 #include "PtyPeer.h"
+#include "TestSupport.h"
 #include "serial/BaudTable.h"
 #include "serial/ReceiveRing.h"
 #include "serial/SerialTransport.h"
 #include "simulator/ManualClock.h"
 #include "simulator/SimController.h"
+#include <QDir>
 #include <QtTest>
+#include <cerrno>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// The shim's control: how long the bytes of later writes stay queued, in ms
+// (negative: for ever). Null when the shim is not loaded.
+using HoldFn = void (*)(int);
+HoldFn QueueHold() { return reinterpret_cast<HoldFn>(::dlsym(RTLD_DEFAULT, "morvax_out_queue_hold")); }
+
+// The bytes the port at path reports queued for output, asked on the
+// descriptor this process has it open with; -1 when there is none.
+int QueuedOn(const QString& path)
+{
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System)) {
+        int queued = 0;
+        if (fd.symLinkTarget() == path && ::ioctl(fd.fileName().toInt(), TIOCOUTQ, &queued) == 0)
+            return queued;
+    }
+    return -1;
+}
+
+// errno of an open of path by another user (nobody, when this is root, which
+// TIOCEXCL does not stop); 0 when it opened.
+int OpenAsAnotherUser(const QString& path)
+{
+    std::optional<AsUser> nobody;
+    if (::geteuid() == 0)
+        nobody.emplace(65534, 65534, std::vector<gid_t>{});
+    if (nobody && !nobody->ok())
+        return -1;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int error = fd < 0 ? errno : 0;
+    if (fd >= 0)
+        ::close(fd);
+    return error;
+}
+} // namespace
 
 class TestTransport : public QObject {
     Q_OBJECT
@@ -38,26 +83,108 @@ private slots:
         QCOMPARE(other.OpenComPort(sim.portName()), 0);
     }
 
-    void badPortFailsAndCloseLeavesNone_data()
+    // Every call after a failure fails or returns as its contract says, and
+    // failure() keeps the first cause until the next open.
+    void firstFailureIsKept_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("empty") << "";
-        QTest::newRow("16 characters") << "ttyNOSUCHPORT123";
-        QTest::newRow("missing") << "ttyNOSUCH0";
-        QTest::newRow("not a serial device") << "/dev/null";
+        QTest::addColumn<QString>("port");  // PTY: a pseudo-terminal's path
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QList<int>>("results");
+        QTest::addColumn<QString>("failure");  // failure().line() at the end; PTY as above
+        const QStringList badOpen{"open", "read", "write", "close"};
+        const QList<int> refused{-1, -1, -1, 0};
+        QTest::newRow("empty name") << "" << badOpen << refused << "(no device): cannot open: no port name";
+        QTest::newRow("16 characters") << "ttyNOSUCHPORT123" << badOpen << refused
+                                       << "ttyNOSUCHPORT123: cannot open: the name is longer than 15 characters";
+        QTest::newRow("missing") << "ttyNOSUCH0" << badOpen << refused
+                                 << "ttyNOSUCH0: cannot open: No such file or directory";
+        QTest::newRow("not a serial device") << "/dev/null" << badOpen << refused
+                                             << "/dev/null: cannot open: not a serial port";
+        QTest::newRow("opened twice here") << "PTY" << QStringList{"open", "open", "write"} << QList<int>{0, -1, -1}
+                                           << "PTY: busy: a port is already open here";
+        QTest::newRow("read out of time, then a write after the close")
+            << "PTY" << QStringList{"open", "read", "close", "write"} << QList<int>{0, 0, 0, -1}
+            << "PTY: read: no answer within 0.1 s";
+        QTest::newRow("output that never leaves, then a read out of time")
+            << "PTY" << QStringList{"open", "stalled write", "read"} << QList<int>{0, -1, 0}
+            << "PTY: write: the controller took no data for 0.1 s";
+        QTest::newRow("a new open starts clean") << "PTY" << QStringList{"open", "stalled write", "close", "open"}
+                                                 << QList<int>{0, -1, 0, 0} << "";
     }
-    void badPortFailsAndCloseLeavesNone()
+    void firstFailureIsKept()
     {
-        QFETCH(QString, name);
+        QFETCH(QString, port);
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, results);
+        QFETCH(QString, failure);
+        const HoldFn hold = QueueHold();
+        if (steps.contains("stalled write") && !hold)
+            QSKIP("the output-queue shim is not loaded");
         ManualClock clock;
+        PtyPeer pty({.answers = false, .holdPort = false});
+        port.replace("PTY", pty.path());
+        failure.replace("PTY", pty.path());
         SerialTransport t(clock);
-        QCOMPARE(t.OpenComPort(name), -1);
-        QCOMPARE(t.m_hCom, SerialTransport::Handle::Invalid);
+        t.setReadTimeoutMs(100);
+        t.setWriteTimeoutMs(100);
+        QList<int> got;
         char buf[4];
-        QCOMPARE(t.ReadComPort(buf, 4), -1);
-        QCOMPARE(t.WriteComPort("ab", 2), -1);
-        QCOMPARE(t.CloseComPort(), 0);
-        QCOMPARE(t.m_hCom, SerialTransport::Handle::None);
+        for (const QString& step : steps) {
+            if (step == "open") {
+                got << t.OpenComPort(port);
+                QCOMPARE(t.m_hCom, got.last() == 0 ? SerialTransport::Handle::Open : SerialTransport::Handle::Invalid);
+            } else if (step == "read") {
+                got << t.ReadComPort(buf, 4);
+            } else if (step == "write") {
+                got << t.WriteComPort("ab", 2);
+            } else if (step == "stalled write") {
+                hold(-1);
+                got << t.WriteComPort("ab", 2);
+                hold(0);
+            } else {
+                got << t.CloseComPort();
+                QCOMPARE(t.m_hCom, SerialTransport::Handle::None);
+            }
+        }
+        QCOMPARE(got, results);
+        QCOMPARE(t.failure().line(), failure);
+    }
+
+    // A write returns once its bytes have left the port, not when the port
+    // took them: a line holds them a while after the write.
+    void writeReturnsOnceItsBytesHaveLeft()
+    {
+        const HoldFn hold = QueueHold();
+        if (!hold)
+            QSKIP("the output-queue shim is not loaded");
+        ManualClock clock;
+        PtyPeer pty({.answers = false, .holdPort = false});
+        SerialTransport t(clock);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
+        hold(300);
+        const QByteArray record(287, 'r');
+        const int written = t.WriteComPort(record.constData(), int(record.size()));
+        const int queued = QueuedOn(pty.path());
+        hold(0);
+        QCOMPARE(written, 287);
+        QCOMPARE(queued, 0);
+        QVERIFY(t.failure().ok());
+    }
+
+    // While the transport holds the port, the opens of other programs fail
+    // as busy; after the close they succeed again, though the tty lives on
+    // (held here, as another program may hold it).
+    void otherUsersOpensAreRefusedWhileThePortIsHeld()
+    {
+        ManualClock clock;
+        PtyPeer pty({.answers = false});
+        QVERIFY(::chmod(QFile::encodeName(pty.path()).constData(), 0666) == 0);  // for anyone but for the lock
+        SerialTransport t(clock);
+        QCOMPARE(OpenAsAnotherUser(pty.path()), 0);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
+        QCOMPARE(OpenAsAnotherUser(pty.path()), EBUSY);
+        t.CloseComPort();
+        QCOMPARE(OpenAsAnotherUser(pty.path()), 0);
     }
 
     void pumpResultsAndIdleCount_data()
@@ -110,6 +237,30 @@ private slots:
         QCOMPARE(t.PumpComReceive(), 1);
     }
 
+    // The pump's read goes on for as long as bytes keep coming, past its idle
+    // time: a piece comes each time the transport lets the window paint
+    // (every 20 ms of its waiting), thirty of them.
+    void pumpReadsOnWhileBytesKeepComing()
+    {
+        struct PaintingClock : ManualClock {
+            std::function<void()> painted;
+            void pump() override
+            {
+                ManualClock::pump();
+                if (painted)
+                    painted();
+            }
+        } clock;
+        PtyPeer pty({.answers = false});
+        SerialTransport t(clock);
+        QCOMPARE(t.OpenComPort(pty.path()), 0);
+        int pieces = 0;
+        clock.painted = [&] { pieces += pieces < 30 && pty.write("0123456789") ? 1 : 0; };
+        t.setPumpIdleMs(300);
+        QCOMPARE(t.PumpComReceive(), 300);
+        QCOMPARE(pieces, 30);
+    }
+
     void openDiscardsWhatWaitedAndReadEndsAtItsBound()
     {
         ManualClock clock;
@@ -131,5 +282,19 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTransport)
+int main(int argc, char** argv)
+{
+    // The shim takes the C library's calls only when it is loaded before
+    // them: the test runs again with it preloaded.
+    if (!qEnvironmentVariableIsSet("MORVAX_OUT_QUEUE_SHIM")) {
+        ::setenv("MORVAX_OUT_QUEUE_SHIM", OUT_QUEUE_SHIM, 1);
+        QByteArray preload = qgetenv("LD_PRELOAD");
+        preload += (preload.isEmpty() ? "" : ":") + QByteArray(OUT_QUEUE_SHIM);
+        ::setenv("LD_PRELOAD", preload.constData(), 1);
+        ::execv("/proc/self/exe", argv);
+    }
+    QCoreApplication app(argc, argv);
+    TestTransport test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_transport.moc"

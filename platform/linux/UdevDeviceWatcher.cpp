@@ -5,20 +5,6 @@
 #include <libudev.h>
 
 namespace {
-// Only what can be the controller: the USB device itself, its HID interface,
-// and its serial port (tty, so that the port's arrival is seen once its node
-// exists). Disks and network adapters come and go on a bench PC all the time
-// (sticks, containers, VPNs) and say nothing about the controller.
-struct Filter {
-    const char* subsystem;
-    const char* devtype;
-};
-constexpr Filter FILTERS[] = {
-    {"usb", "usb_device"},
-    {"hidraw", nullptr},
-    {"tty", nullptr},
-};
-
 constexpr int RECEIVE_BUFFER_BYTES = 1024 * 1024;
 
 bool udevDaemonRuns()

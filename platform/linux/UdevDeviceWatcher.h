@@ -23,6 +23,23 @@ public:
     // The event source in use after start(): "udev" or "kernel".
     QString source() const { return m_source; }
 
+    // The events heard, as the monitor's filter matches them: a device's
+    // subsystem, and its device type unless devtype is null (any type).
+    // Only what can be the controller: the USB device itself (not its
+    // interfaces), its HID interface, and its serial port (tty, so that the
+    // port's arrival is seen once its node exists). Disks and network
+    // adapters come and go on a bench PC all the time (sticks, containers,
+    // VPNs) and say nothing about the controller.
+    struct Filter {
+        const char* subsystem;
+        const char* devtype;
+    };
+    static constexpr Filter FILTERS[] = {
+        {"usb", "usb_device"},
+        {"hidraw", nullptr},
+        {"tty", nullptr},
+    };
+
 private:
     void onReadable();
 
