@@ -126,9 +126,9 @@ int CommandSession::status()
     int reports = 0;
     const ModeCommand::Result exchanged = cmd.exchange(
         m_transport, parser, *m_platform.clock, port.port,
-        [&](const QString& report) {
+        [&](const StatusReport& report, std::int64_t) {
             ++reports;
-            m_out.line(report);
+            m_out.line(report.text);
         },
         {m_inv.seconds * 1000, StopAsked});
     if (!exchanged.failure.ok()) {
