@@ -241,6 +241,9 @@ Invocation Parse(const QStringList& words)
         return Fail(QStringLiteral("--port names the port itself; give it without --usb-path and --serial"));
     if (inv.json && inv.csv)
         return Fail(QStringLiteral("--csv and --json are two forms of one output; give one"));
+    if (inv.csv && inv.command == QLatin1String("status") && inv.args.first() != QLatin1String("d") &&
+        inv.args.first() != QLatin1String("n"))
+        return Fail(QStringLiteral("--csv takes the status reports of d and n; %1 has none").arg(inv.args.first()));
     return inv;
 }
 
@@ -298,6 +301,9 @@ Options:
   --baud RATE           serial rate: 9600, 38400, 115200, 128000, 230400,
                         256000 or 460800 (default)
   --seconds N           how long status reads at most (default 10)
+  --csv                 status d|n: the reports as CSV on stdout
+                        (time_utc,ms,v1..v6; a short line leaves its
+                        last cells empty)
   --sha256 HEX          flash, eeprom: the image must have this SHA-256
   --history TARGET      the journal: a file, or off (default: MORVAX_HISTORY,
                         else [History] Url= in Config.ini, else
@@ -309,7 +315,7 @@ Options:
                         history: records since a UTC date or time, of one
                         result, the newest N, as CSV
   --json                one JSON object a line on stdout: start, progress,
-                        log and result events
+                        log, report and result events
   -h, --help            this text
   --version             the version
 

@@ -41,7 +41,7 @@ struct Invocation {
     qint64 sinceMs = 0; // --since, in ms since the epoch (UTC); 0 when not given
     QString result;     // --result
     int limit = -1;     // --limit; -1 every record
-    bool csv = false;   // --csv
+    bool csv = false;   // --csv: history as CSV, status d and n reports as CSV rows
     QString error;      // with Error: one line, without the program's name
 };
 

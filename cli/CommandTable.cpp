@@ -29,10 +29,10 @@ const std::vector<Command>& Commands()
          [](CommandRun& r) {
              return r.inv.args.first() == QLatin1String("hid") ? r.session->switchToHid() : r.session->switchToCom();
          }},
-        {"status", W::One, "d n z $", SERIAL + QStringList{"--seconds"}, true, "status d|n|z|$",
+        {"status", W::One, "d n z $", SERIAL + QStringList{"--seconds", "--csv"}, true, "status d|n|z|$",
          "send a mode command; for d and n print the status\n"
          "reports, one a line, until the line is quiet for 1 s\n"
-         "or --seconds have passed",
+         "or --seconds have passed (--csv: as CSV rows)",
          [](CommandRun& r) { return r.session->status(); }},
         {"calibrate", W::None, nullptr, {"--usb-path", "--serial"}, true, "calibrate", "calibrate the touch panel over HID",
          [](CommandRun& r) { return r.session->calibrate(); }},

@@ -4,6 +4,7 @@
 #include "cli/CommandSession.h"
 #include "cli/ExitStatus.h"
 #include "cli/Output.h"
+#include "cli/StatusRows.h"
 #include "cli/StopSignal.h"
 #include "operations/ImageTransfer.h"
 #include "operations/ModeCommand.h"
@@ -116,9 +117,27 @@ Outcome CommandSession::runDownload(ImageFile::Kind kind, const QString& file)
 
 int CommandSession::status()
 {
-    const auto id = static_cast<ModeCommand::Id>(LETTERS.indexOf(m_inv.args.first()));
-    return print(runStatus(id, m_inv.seconds * 1000,
-                           [this](const StatusReport& r, std::int64_t) { m_out->line(r.text); }));
+    const QString letter = m_inv.args.first();
+    const auto id = static_cast<ModeCommand::Id>(LETTERS.indexOf(letter));
+    // The reports as the command prints them: one text line each (a log
+    // event in JSON, followed by the report as data), or a CSV row each.
+    StatusRows rows;
+    bool started = false;
+    const Outcome outcome = runStatus(id, m_inv.seconds * 1000, [&](const StatusReport& r, std::int64_t ms) {
+        if (m_inv.csv) {
+            if (!started)
+                m_out->text(StatusRows::Header() + u'\n');
+            started = true;
+            m_out->text(rows.row(r, ms) + u'\n');
+            return;
+        }
+        m_out->line(r.text);
+        m_out->event(QStringLiteral("report"), rows.event(r, ms));
+    });
+    // A CSV file has its header even when no report came.
+    if (m_inv.csv && !started && outcome.ok())
+        m_out->text(StatusRows::Header() + u'\n');
+    return print(outcome);
 }
 
 Outcome CommandSession::runStatus(ModeCommand::Id id, int forMs, const ModeCommand::ReportSink& onReport)

@@ -4,6 +4,8 @@
 #include "PtyPeer.h"
 #include "TestSupport.h"
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonArray>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -112,6 +114,10 @@ private slots:
         QTest::newRow("bad mode letter") << QStringList{"status", "q"} << "" << 2
                                          << "status takes d\\|n\\|z\\|\\$, not 'q'";
         QTest::newRow("bad rate") << QStringList{"status", "d", "--baud", "1200"} << "" << 2 << "--baud takes one of";
+        QTest::newRow("--csv of z") << QStringList{"status", "z", "--csv"} << "" << 2
+                                    << "--csv takes the status reports of d and n; z has none";
+        QTest::newRow("--csv and --json") << QStringList{"status", "d", "--csv", "--json"} << "" << 2
+                                          << "--csv and --json are two forms of one output";
         QTest::newRow("bad VID") << QStringList{"info", "--vid", "12345"} << "" << 2
                                  << "--vid takes up to four hex digits";
         QTest::newRow("option without a command") << QStringList{"--json"} << "" << 2 << "--json needs a command";
@@ -201,6 +207,77 @@ private slots:
         QCOMPARE(r.exit, exit);
         const QRegularExpression re(text, QRegularExpression::MultilineOption);
         QVERIFY2(re.match(exit == 0 ? r.out : r.err).hasMatch(), qPrintable(r.out + "|" + r.err));
+    }
+
+    // The same reports as CSV rows and as JSON report events: the values
+    // each carried, and the text the log shows for it.
+    void statusReportsAsData_data()
+    {
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<QString>("sim");
+        QTest::addColumn<QStringList>("values");  // each report's, as the CSV has them
+        QTest::newRow("d, six values") << "d" << "" << QStringList{"1", "-2", "30", "127", "0", "-56"};
+        QTest::newRow("n, lines of four") << "n" << "statusFields=4" << QStringList{"1", "-2", "30", "127", "", ""};
+        QTest::newRow("n, lines of none") << "n" << "statusFields=0" << QStringList(6, QString());
+    }
+    void statusReportsAsData()
+    {
+        QFETCH(QString, letter);
+        QFETCH(QString, sim);
+        QFETCH(QStringList, values);
+        const Run csv = tool({"status", letter, "--simulate", "--csv"}, sim);
+        const Run json = tool({"status", letter, "--simulate", "--json"}, sim);
+        QCOMPARE(csv.exit, 0);
+        QCOMPARE(json.exit, 0);
+        QCOMPARE(csv.err, QString());
+        QStringList rows = csv.out.split(u'\n');
+        QCOMPARE(rows.takeLast(), QString());
+        QCOMPARE(rows.takeFirst(), QStringLiteral("time_utc,ms,v1,v2,v3,v4,v5,v6"));
+        QList<QJsonObject> reports;
+        const QList<QJsonObject> events = Events(json.out);
+        for (qsizetype i = 0; i < events.size(); ++i)
+            if (events[i].value("event") == QStringLiteral("report")) {
+                // Each report event follows the log line it stands for.
+                QCOMPARE(events[i - 1], (QJsonObject{{"event", "log"}, {"text", events[i].value("text")}}));
+                reports << events[i];
+            }
+        QVERIFY(!rows.isEmpty());
+        QCOMPARE(rows.size(), reports.size());
+        // The reading begins after the command's last byte: 30 ms after each.
+        const qint64 sent = (letter == "d" ? 4 : 2) * 30;
+        qint64 lastMs = sent, firstMs = 0;
+        QDateTime firstTime;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QStringList cells = rows[i].split(u',');
+            QCOMPARE(cells.size(), 8);
+            const QDateTime time = QDateTime::fromString(cells.takeFirst(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
+            QVERIFY2(time.isValid(), qPrintable(rows[i]));
+            const qint64 ms = cells.takeFirst().toLongLong();
+            QVERIFY(ms >= lastMs);
+            if (i == 0) {
+                firstTime = time;
+                firstMs = ms;
+            }
+            // Two rows are as far apart in time as in ms.
+            QCOMPARE(firstTime.msecsTo(time), ms - firstMs);
+            lastMs = ms;
+            QCOMPARE(cells, values);
+            // The text shows each value the line carried, as sign and five digits.
+            const QString text = reports[i].value("text").toString();
+            QString shown = "$ ";
+            QJsonArray carried;
+            for (const QString& v : values)
+                if (!v.isEmpty()) {
+                    shown += QStringLiteral("%1%2 ,")
+                                 .arg(QChar(v.toInt() < 0 ? u'-' : u'+'))
+                                 .arg(std::abs(v.toInt()), 5, 10, QLatin1Char('0'));
+                    carried << v.toInt();
+                }
+            QVERIFY2(text.startsWith(shown), qPrintable(text));
+            QCOMPARE(reports[i].value("values").toArray(), carried);
+            QCOMPARE(reports[i].value("complete").toBool(), carried.size() == 6);
+            QVERIFY(reports[i].value("ms").toInteger() >= sent);
+        }
     }
 
     void portOfAPeer_data()
