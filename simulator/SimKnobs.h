@@ -48,7 +48,7 @@ struct SimKnobs {
     // Command bytes ('n', 'd', 'z', '$') on which the controller hangs: it
     // takes that byte and no more data until it leaves the bus, so the
     // tool's next write finds no room.
-    std::string stallOn;
+    std::string stallOn = {};
 
     // The mode switch (counted from 1, both ways) after which the controller
     // leaves the bus and does not come back; -1: it always comes back.
