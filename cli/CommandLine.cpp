@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandTable.h"
+#include "hid/HidText.h"
 #include "journal/JournalRecord.h"
 #include "serial/BaudTable.h"
 #include <QRegularExpression>
@@ -113,6 +114,21 @@ const std::vector<Option>& Options()
          }},
         {"--limit", false, [](Invocation& inv, const QString& v) { return Number("--limit", v, 1, 100000000, inv.limit); }},
         {"--csv", false, nullptr},
+        {"--image", false, text(&Invocation::image)},
+        {"--eeprom", false, text(&Invocation::eeprom)},
+        {"--junit", false, text(&Invocation::junit)},
+        {"--expect-version", false,
+         [](Invocation& inv, const QString& v) {
+             // As info shows it ("0x213"); "213" and "0213" name the same.
+             static const QRegularExpression re(QStringLiteral("^(0[xX])?([0-9A-Fa-f]{1,4})$"));
+             const QRegularExpressionMatch m = re.match(v);
+             if (!m.hasMatch())
+                 return QStringLiteral("--expect-version takes up to four hex digits, as info shows the version "
+                                       "(0x213), not '%1'")
+                     .arg(v);
+             inv.expectVersion = HidText::VersionText(static_cast<std::uint16_t>(m.captured(2).toUInt(nullptr, 16)));
+             return QString();
+         }},
     };
     return options;
 }
@@ -314,8 +330,15 @@ Options:
   --since WHEN, --result R, --limit N, --csv
                         history: records since a UTC date or time, of one
                         result, the newest N, as CSV
+  --image FILE, --eeprom FILE
+                        selftest: the flash and EEPROM images to download
+                        (without them, those steps are skipped)
+  --expect-version V    selftest: the version the controller must show
+                        after the flash (0x213; 213 and 0213 are the same)
+  --junit FILE          selftest: write the steps as a JUnit XML file
   --json                one JSON object a line on stdout: start, progress,
-                        log, report and result events
+                        log, report and result events (selftest: step
+                        events and the result)
   -h, --help            this text
   --version             the version
 
@@ -327,16 +350,19 @@ The journal's seals (history verify) show an edited, deleted or inserted
 record; they are tamper-evident, not a signature.
 
 Exit status:
-  0    success
+  0    success; selftest: every step that ran passed
   1    the controller refused or failed (wrong answer, too few lines,
-       calibration failed); history verify: a broken seal
-  2    usage error or bad image file
+       calibration failed); history verify: a broken seal; selftest: a
+       step from 2 on failed, whatever the cause
+  2    usage error or bad image file; selftest: also a --junit file that
+       cannot be written
   3    no controller, the port or device cannot be opened, or several
-       controllers and none picked; history: the journal cannot be read
+       controllers and none picked; history: the journal cannot be read;
+       selftest: step 1 found no controller, or several
   4    timed out (no answer, the controller took no data, not back after
        a switch)
   5    the controller vanished during the operation
-  130  stopped by SIGINT
+  130  stopped by SIGINT (selftest: SELFTEST STOPPED at the step)
   143  stopped by SIGTERM
 )");
 }

@@ -23,7 +23,7 @@ struct Invocation {
     enum class Simulate { No, Com, Hid };
 
     Action action = Action::Window;
-    QString command;    // list, info, flash, eeprom, switch, status, calibrate, udev-rule
+    QString command;    // list, info, flash, eeprom, switch, status, calibrate, selftest, udev-rule, history
     QStringList args;   // the command's own words (FILE, hid|com, d|n|z|$)
     Simulate simulate = Simulate::No;
     bool json = false;
@@ -35,6 +35,10 @@ struct Invocation {
     QString baud;       // --baud, an entry of the baud list ("460800"); empty when not given
     int seconds = 10;   // --seconds, for status
     QString sha256;     // --sha256, lower case: the digest the image must have
+    // selftest: the images its downloads send (empty: that step is skipped),
+    // the version the controller must have after the flash ("0x213", as info
+    // shows it; empty when not given), and the JUnit file it writes.
+    QString image, eeprom, expectVersion, junit;
     // The journal: where (--history), and who writes (--station, --operator).
     QString history, station, operatorName;
     // history's filters and forms.

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "serial/BaudTable.h"
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
@@ -308,4 +309,58 @@ int CommandSession::list()
     if (found == 0)
         return m_out->result(EXIT_NO_CONTROLLER, QStringLiteral("No controller found"));
     return m_out->result(EXIT_OK, QString(), QString(), {{QStringLiteral("controllers"), found}});
+}
+
+Outcome CommandSession::findController(Found& found)
+{
+    if (!m_pick.port.isEmpty()) {
+        // The port names the controller in COM mode; what the map knows of
+        // it, or, for a port the map does not list (a pseudo-terminal), that
+        // it is there.
+        Controllers::ComPort port;
+        Outcome why;
+        pickPort(port, why, QString());
+        const QString device = port.port.contains(u'/') ? port.port : QStringLiteral("/dev/") + port.port;
+        const bool listed = !port.usbPath.isEmpty() || !port.serial.isEmpty();
+        if (!listed && !QFileInfo::exists(device))
+            return {EXIT_NO_CONTROLLER, QStringLiteral("No controller found"),
+                    QStringLiteral("%1: no such port (in HID mode the controller has none: pick it with --usb-path or "
+                                   "--serial)")
+                        .arg(port.port),
+                    {}, {}};
+        found = {Mode::Com, port, {}};
+        return {};
+    }
+    if (!haveIds())
+        return NoIds();
+    std::vector<Found> all;
+    for (const Controllers::ComPort& p :
+         Controllers::Select(Controllers::ComPorts(*m_platform.portMap), m_pick.usbPath, m_pick.serial))
+        all.push_back({Mode::Com, p, {}});
+    for (const Controllers::HidController& c :
+         Controllers::Select(Controllers::HidControllers(*m_platform.hidBus, m_strVid, m_strPid), m_pick.usbPath,
+                             m_pick.serial)) {
+        // A controller on its way between two modes may show in both.
+        const bool both = !c.usbPath.isEmpty() && std::any_of(all.begin(), all.end(), [&c](const Found& f) {
+            return f.mode == Mode::Com && f.port.usbPath == c.usbPath;
+        });
+        if (!both)
+            all.push_back({Mode::Hid, {}, c});
+    }
+    if (all.size() == 1) {
+        found = all.front();
+        return {};
+    }
+    const bool filtered = !m_pick.usbPath.isEmpty() || !m_pick.serial.isEmpty();
+    if (all.empty())
+        return {EXIT_NO_CONTROLLER, QStringLiteral("No controller found"),
+                filtered ? QStringLiteral("no controller in COM or HID mode matches --usb-path/--serial")
+                         : QStringLiteral("no USB serial port of a controller and no HID device with VID %1 and PID %2")
+                               .arg(m_strVid, m_strPid),
+                {}, {}};
+    QStringList names;
+    for (const Found& f : all)
+        names << (f.mode == Mode::Com ? Controllers::Describe(f.port) : Controllers::Describe(f.hid));
+    return {EXIT_NO_CONTROLLER, QStringLiteral("%1 controllers attached").arg(all.size()),
+            QStringLiteral("pick one with --port, --usb-path or --serial: ") + names.join(QStringLiteral("; ")), {}, {}};
 }

@@ -25,7 +25,8 @@ class Journal;
 //
 // Each operation runs in two parts: run...() does the whole exchange,
 // records it in the journal, prints its start, progress and log lines and
-// returns its Outcome; the command prints that outcome as its result.
+// returns its Outcome; the command prints that outcome as its result. The
+// self-test runs the same run...() functions as its steps.
 class CommandSession : public HidHost {
 public:
     // The longest a command waits at its end for its records to be written.
@@ -89,6 +90,18 @@ public:
     Outcome runInfo();
     // Calibration over HID ("calibrate").
     Outcome runCalibrate();
+
+    // The one controller the pick names, in COM or in HID mode, as a
+    // self-test finds it before it sends anything. With none, or several,
+    // not ok (exit 3) and found is left as it was.
+    struct Found {
+        Mode mode = Mode::Com;
+        Controllers::ComPort port;        // in COM mode
+        Controllers::HidController hid;   // in HID mode
+        QString usbPath() const { return mode == Mode::Com ? port.usbPath : hid.usbPath; }
+        QString serial() const { return mode == Mode::Com ? port.serial : hid.serial; }
+    };
+    Outcome findController(Found& found);
 
     // Prints outcome as a command's result (and its note after it); returns
     // its exit status.

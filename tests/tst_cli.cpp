@@ -391,6 +391,96 @@ private slots:
         QCOMPARE(tool({"status", "z", "--port", peer.path()}).exit, 0);
     }
 
+    // The self-test end to end: its exit statuses, the verdict as the last
+    // line on stdout, the usage errors found before step 1 (a pass is
+    // selftestRecordsEachStep's).
+    void selftestExitStatus_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("sim");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("last");  // a pattern for the last line: stdout's, else stderr's
+        const QString fast = QStringLiteral("calibrationMs=1000,switchAbsentMs=100");
+        QTest::newRow("fail at 1") << QStringList{} << "startPresent=0" << 3 << "SELFTEST FAIL at 1 \"found\": .*";
+        QTest::newRow("fail at 3") << QStringList{} << "setFeatureError=32," + fast << 1
+                                   << "SELFTEST FAIL at 3 \"switch-com\": sim:controller: feature report: Broken pipe";
+        QTest::newRow("wrong image name") << QStringList{"--image", "fw.bin"} << "" << 2
+                                          << "morvax-tool: .*/fw.bin";
+        QTest::newRow("unreadable EEPROM image") << QStringList{"--eeprom", "gone.eep.mvx"} << "" << 2
+                                                 << "morvax-tool: .*gone.eep.mvx: No such file or directory";
+        QTest::newRow("JUnit file in no folder") << QStringList{"--junit", "no/such/folder/j.xml"} << "" << 2
+                                                 << "morvax-tool: no/such/folder/j.xml: .*";
+        QTest::newRow("bad --expect-version") << QStringList{"--expect-version", "v2"} << "" << 2
+                                              << "morvax-tool: --expect-version takes up to four hex digits.*";
+        QTest::newRow("--csv") << QStringList{"--csv"} << "" << 2 << "morvax-tool: --csv does not apply to selftest";
+    }
+    void selftestExitStatus()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, sim);
+        QFETCH(int, exit);
+        QFETCH(QString, last);
+        const Run r = tool(QStringList{"selftest", "--simulate"} + args, sim);
+        QCOMPARE(r.exit, exit);
+        const QStringList lines = (exit == 2 ? r.err : r.out).split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(!lines.isEmpty() &&
+                     QRegularExpression(QRegularExpression::anchoredPattern(last)).match(lines.last()).hasMatch(),
+                 qPrintable(r.out + "|" + r.err));
+        if (exit == 2)  // refused before step 1
+            QCOMPARE(r.out, QString());
+    }
+
+    // Every step that talks to the controller is in the journal as its
+    // command would be, with origin selftest; the JSON events and the JUnit
+    // file of a whole run.
+    void selftestRecordsEachStep()
+    {
+        const QString db = m_dir.filePath("selftest.db"), junit = m_dir.filePath("selftest.xml");
+        const Run r = tool({"selftest", "--simulate", "--image", "fw.mvx", "--eeprom", "fw.eep.mvx", "--expect-version",
+                            "213", "--json", "--junit", junit, "--history", db},
+                           "calibrationMs=1000,switchAbsentMs=100");
+        QCOMPARE(r.exit, 0);
+        const QList<QJsonObject> events = Events(r.out);
+        QCOMPARE(events.size(), 11);
+        for (int k = 1; k <= 10; ++k)
+            QCOMPARE(events[k - 1].value("status").toString(), QStringLiteral("PASS"));
+        QVERIFY2(events.last().value("message").toString().startsWith("SELFTEST PASS 10/10 ("), qPrintable(r.out));
+        QFile xml(junit);
+        QVERIFY(xml.open(QIODevice::ReadOnly));
+        QCOMPARE(xml.readAll().count("<testcase "), 10);
+
+        const Run history = tool({"history", "--history", db, "--json"});
+        QCOMPARE(history.exit, 0);
+        QStringList commands;
+        for (const QJsonObject& record : Events(history.out)) {
+            if (record.value("event") != QStringLiteral("record"))
+                continue;
+            commands.prepend(record.value("command").toString());  // newest first
+            QCOMPARE(record.value("origin").toString(), QStringLiteral("selftest"));
+            QCOMPARE(record.value("result").toString(), QStringLiteral("ok"));
+        }
+        QCOMPARE(commands, (QStringList{"switch-hid", "switch-com", "status-n", "status-d", "status-z", "status-$",
+                                        "eeprom", "flash", "switch-hid", "switch-com", "switch-hid", "calibrate"}));
+    }
+
+    void selftestStopsAtASignal()
+    {
+        QProcess* p = Start({"selftest", "--simulate"}, m_dir.path());
+        QElapsedTimer t;
+        t.start();
+        QByteArray out;
+        while (!out.contains(" 1 found") && t.elapsed() < 20000) {
+            p->waitForReadyRead(100);
+            out += p->readAllStandardOutput();
+        }
+        // Step 2 switches the controller to HID mode and waits 2 s after the command.
+        ::kill(static_cast<pid_t>(p->processId()), SIGINT);
+        Run r = Finish(p);
+        r.out.prepend(QString::fromLocal8Bit(out));
+        QCOMPARE(r.exit, 130);
+        QVERIFY2(r.out.endsWith("SELFTEST STOPPED at 2\n"), qPrintable(r.out));
+    }
+
     void twoDownloadsSideBySide()
     {
         PtyPeer a(Unheld(1)), b(Unheld(1));
