@@ -43,7 +43,8 @@ const std::vector<Command>& Commands()
          "check one controller in ten steps: found, version,\n"
          "switch to COM, n, d, z and $, EEPROM and flash\n"
          "downloads (when given), switch to HID, calibration;\n"
-         "prints each step and a verdict (--junit FILE: JUnit XML)",
+         "prints each step and a verdict; --junit FILE also\n"
+         "writes them as JUnit XML",
          [](CommandRun& r) { return SelfTest(*r.session, r.inv, r.out).run(); }},
         {"udev-rule", W::None, nullptr, {}, false, "udev-rule [--config FILE]",
          "print the udev rules that give users access to the\n"
