@@ -78,8 +78,8 @@ void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
     rec->begin();
     const ModeCommand::Result result =
         cmd.exchange(*dlg.m_transport, *dlg.m_parser, *dlg.m_platform.clock, dlg.m_strComPort,
-                     [&dlg](const QString& report) {
-                         dlg.Log(report + QStringLiteral("\r\n"));
+                     [&dlg](const StatusReport& report, std::int64_t) {
+                         dlg.Log(report.text + QStringLiteral("\r\n"));
                          dlg.UpdateData(false);
                      });
     // Why the command failed, shown as this command shows its other lines:

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandTable.h"
+#include "hid/HidText.h"
 #include "journal/JournalRecord.h"
 #include "serial/BaudTable.h"
 #include <QRegularExpression>
@@ -120,14 +121,19 @@ const std::vector<Option>& Options()
              inv.slotNames = v.split(u',', Qt::SkipEmptyParts);
              return inv.slotNames.isEmpty() ? QStringLiteral("--slots takes slot names, such as A1,A3") : QString();
          }},
+        {"--image", false, text(&Invocation::image)},
+        {"--eeprom", false, text(&Invocation::eeprom)},
+        {"--junit", false, text(&Invocation::junit)},
         {"--expect-version", false,
          [](Invocation& inv, const QString& v) {
-             // 0x213, 213 and 0213 name one version; it is kept as info prints it.
-             static const QRegularExpression hex(QStringLiteral("^(0[xX])?([0-9A-Fa-f]{1,4})$"));
-             const QRegularExpressionMatch m = hex.match(v);
+             // As info shows it ("0x213"); "213" and "0213" name the same.
+             static const QRegularExpression re(QStringLiteral("^(0[xX])?([0-9A-Fa-f]{1,4})$"));
+             const QRegularExpressionMatch m = re.match(v);
              if (!m.hasMatch())
-                 return QStringLiteral("--expect-version takes a version such as 0x213, not '%1'").arg(v);
-             inv.expectVersion = QStringLiteral("0x") + QString::number(m.captured(2).toUInt(nullptr, 16), 16);
+                 return QStringLiteral("--expect-version takes up to four hex digits, as info shows the version "
+                                       "(0x213), not '%1'")
+                     .arg(v);
+             inv.expectVersion = HidText::VersionText(static_cast<std::uint16_t>(m.captured(2).toUInt(nullptr, 16)));
              return QString();
          }},
     };
@@ -267,6 +273,9 @@ Invocation Parse(const QStringList& words)
     if (stations == 1 && (!inv.port.isEmpty() || !inv.usbPath.isEmpty() || !inv.serial.isEmpty()))
         return Fail(QStringLiteral("%1 picks the controllers itself; give it without --port, --usb-path and --serial")
                         .arg(inv.all ? QStringLiteral("--all") : inv.watch ? QStringLiteral("--watch") : QStringLiteral("--slots")));
+    if (inv.csv && inv.command == QLatin1String("status") && inv.args.first() != QLatin1String("d") &&
+        inv.args.first() != QLatin1String("n"))
+        return Fail(QStringLiteral("--csv takes the status reports of d and n; %1 has none").arg(inv.args.first()));
     return inv;
 }
 
@@ -324,6 +333,9 @@ Options:
   --baud RATE           serial rate: 9600, 38400, 115200, 128000, 230400,
                         256000 or 460800 (default)
   --seconds N           how long status reads at most (default 10)
+  --csv                 status d|n: the reports as CSV on stdout
+                        (time_utc,ms,v1..v6; a short line leaves its
+                        last cells empty)
   --sha256 HEX          flash, eeprom: the image must have this SHA-256
   --history TARGET      the journal: a file, a postgresql:// URL, or off
                         (default: MORVAX_HISTORY, else [History] Url= in
@@ -335,12 +347,20 @@ Options:
                         flash, eeprom: every controller attached, these
                         slots of [Slots] in Config.ini, or every controller
                         plugged in until a stop signal, each on its own
-  --expect-version V    flash: the version the controller must report after
+                        port at once
   --since WHEN, --result R, --limit N, --csv
                         history: records since a UTC date or time, of one
                         result, the newest N, as CSV
+  --image FILE, --eeprom FILE
+                        selftest: the flash and EEPROM images to download
+                        (without them, those steps are skipped)
+  --expect-version V    flash, selftest: the version the controller must
+                        show after the flash (0x213; 213 and 0213 are the
+                        same)
+  --junit FILE          selftest: write the steps as a JUnit XML file
   --json                one JSON object a line on stdout: start, progress,
-                        log and result events
+                        log, report and result events (selftest: step
+                        events and the result)
   -h, --help            this text
   --version             the version
 
@@ -352,18 +372,21 @@ The journal's seals (history verify) show an edited, deleted or inserted
 record; they are tamper-evident, not a signature.
 
 Exit status:
-  0    success
+  0    success; selftest: every step that ran passed
   1    the controller refused or failed (wrong answer, too few lines,
-       calibration failed); history verify: a broken seal
-  2    usage error or bad image file
+       calibration failed); history verify: a broken seal; selftest: a
+       step from 2 on failed, whatever the cause
+  2    usage error or bad image file; selftest: also a --junit file that
+       cannot be written
   3    no controller, the port or device cannot be opened, or several
        controllers and none picked; history: the journal cannot be read;
-       history sync: the line's database refuses or cannot be reached
+       history sync: the line's database refuses or cannot be reached;
+       selftest: step 1 found no controller, or several
   4    timed out (no answer, the controller took no data, not back after
        a switch); history sync: the line's database did not answer in 3 s
   5    the controller vanished during the operation
   6    a station run (--all, --slots): at least one slot failed
-  130  stopped by SIGINT
+  130  stopped by SIGINT (selftest: SELFTEST STOPPED at the step)
   143  stopped by SIGTERM
 )");
 }

@@ -23,7 +23,7 @@ struct Invocation {
     enum class Simulate { No, Com, Hid };
 
     Action action = Action::Window;
-    QString command;    // list, info, flash, eeprom, switch, status, calibrate, udev-rule
+    QString command;    // list, info, flash, eeprom, switch, status, calibrate, selftest, udev-rule, history
     QStringList args;   // the command's own words (FILE, hid|com, d|n|z|$)
     Simulate simulate = Simulate::No;
     bool json = false;
@@ -35,17 +35,21 @@ struct Invocation {
     QString baud;       // --baud, an entry of the baud list ("460800"); empty when not given
     int seconds = 10;   // --seconds, for status
     QString sha256;     // --sha256, lower case: the digest the image must have
-    QString expectVersion;  // --expect-version, as info prints it ("0x213")
     bool all = false;       // --all: every controller attached (a station run)
     QStringList slotNames;  // --slots A1,A3: these slots (a station run)
     bool watch = false;     // --watch: every controller plugged in, until a signal
+    // selftest: the images its downloads send (empty: that step is skipped),
+    // and the JUnit file it writes. flash and selftest: the version the
+    // controller must have after the flash ("0x213", as info shows it; empty
+    // when not given).
+    QString image, eeprom, expectVersion, junit;
     // The journal: where (--history), and who writes (--station, --operator).
     QString history, station, operatorName;
     // history's filters and forms.
     qint64 sinceMs = 0; // --since, in ms since the epoch (UTC); 0 when not given
     QString result;     // --result
     int limit = -1;     // --limit; -1 every record
-    bool csv = false;   // --csv
+    bool csv = false;   // --csv: history as CSV, status d and n reports as CSV rows
     QString error;      // with Error: one line, without the program's name
 };
 

@@ -83,7 +83,9 @@ int RunCommand(const Invocation& inv, int& argc, char** argv)
     const HistorySettings history = ReadHistorySettings(configPath);
     const Journal::Identity identity{JournalOpen::Station(inv.station, history.station), JournalOpen::Host(),
                                      JournalOpen::Operator(inv.operatorName), QStringLiteral(PROJECT_VERSION),
-                                     QStringLiteral("command"), choice.simulator() != nullptr};
+                                     inv.command == QLatin1String("selftest") ? QStringLiteral("selftest")
+                                                                              : QStringLiteral("command"),
+                                     choice.simulator() != nullptr};
     const std::unique_ptr<Journal> journal =
         JournalOpen::Open(JournalTarget::Choose(inv.history, history.url), identity);
     if (journal)

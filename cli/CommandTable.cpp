@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandSession.h"
 #include "cli/HistoryCommand.h"
+#include "cli/SelfTest.h"
 #include "cli/UdevRuleCommand.h"
 
 const std::vector<Command>& Commands()
@@ -30,13 +31,22 @@ const std::vector<Command>& Commands()
          [](CommandRun& r) {
              return r.inv.args.first() == QLatin1String("hid") ? r.session->switchToHid() : r.session->switchToCom();
          }},
-        {"status", W::One, "d n z $", SERIAL + QStringList{"--seconds"}, true, "status d|n|z|$",
+        {"status", W::One, "d n z $", SERIAL + QStringList{"--seconds", "--csv"}, true, "status d|n|z|$",
          "send a mode command; for d and n print the status\n"
          "reports, one a line, until the line is quiet for 1 s\n"
-         "or --seconds have passed",
+         "or --seconds have passed (--csv: as CSV rows)",
          [](CommandRun& r) { return r.session->status(); }},
         {"calibrate", W::None, nullptr, {"--usb-path", "--serial"}, true, "calibrate", "calibrate the touch panel over HID",
          [](CommandRun& r) { return r.session->calibrate(); }},
+        {"selftest", W::None, nullptr,
+         SERIAL + QStringList{"--image", "--eeprom", "--expect-version", "--junit"}, true,
+         "selftest [--image FILE] [--eeprom FILE]",
+         "check one controller in ten steps: found, version,\n"
+         "switch to COM, n, d, z and $, EEPROM and flash\n"
+         "downloads (when given), switch to HID, calibration;\n"
+         "prints each step and a verdict; --junit FILE also\n"
+         "writes them as JUnit XML",
+         [](CommandRun& r) { return SelfTest(*r.session, r.inv, r.out).run(); }},
         {"udev-rule", W::None, nullptr, {}, false, "udev-rule [--config FILE]",
          "print the udev rules that give users access to the\n"
          "controller",

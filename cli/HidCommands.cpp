@@ -8,45 +8,55 @@
 #include "operations/ModeSwitch.h"
 #include "platform/Clock.h"
 
-bool CommandSession::startHid(Controllers::HidController& picked, OperationRecord& rec, int& exit)
+bool CommandSession::startHid(const QString& command, Controllers::HidController& picked, OperationRecord& rec,
+                              Outcome& why)
 {
-    if (!haveIds(exit) || !pickHid(picked, exit))
+    if (!haveIds()) {
+        why = NoIds();
+        return false;
+    }
+    if (!pickHid(picked, why))
         return false;
     Describe(rec, picked);
     rec.begin();
-    m_out.start(m_inv.command, {{QStringLiteral("path"), picked.path}});
+    m_out->start(command, {{QStringLiteral("path"), picked.path}});
     if (openHid()) {
         rec.fields().version = m_strVersion;
         return true;
     }
-    exit = hidNotFound(rec);
+    why = hidNotFound(rec);
     return false;
 }
 
-int CommandSession::info()
+int CommandSession::info() { return print(runInfo()); }
+
+Outcome CommandSession::runInfo()
 {
-    int exit = 0;
     Controllers::HidController picked;
-    OperationRecord unrecorded(nullptr, m_inv.command);  // reading the version changes nothing
-    if (!startHid(picked, unrecorded, exit))
-        return exit;
+    OperationRecord unrecorded(nullptr, QStringLiteral("info"));  // reading the version changes nothing
+    Outcome why;
+    if (!startHid(QStringLiteral("info"), picked, unrecorded, why))
+        return why;
     const QString version = m_strVersion;
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
-    return m_out.result(EXIT_OK, QStringLiteral("version %1").arg(version), QString(),
-                        {{QStringLiteral("version"), version},
-                         {QStringLiteral("path"), picked.path},
-                         {QStringLiteral("usbPath"), picked.usbPath},
-                         {QStringLiteral("serial"), picked.serial}});
+    return {EXIT_OK, QStringLiteral("version %1").arg(version), {},
+            {{QStringLiteral("version"), version},
+             {QStringLiteral("path"), picked.path},
+             {QStringLiteral("usbPath"), picked.usbPath},
+             {QStringLiteral("serial"), picked.serial}},
+            {}};
 }
 
-int CommandSession::calibrate()
+int CommandSession::calibrate() { return print(runCalibrate()); }
+
+Outcome CommandSession::runCalibrate()
 {
-    int exit = 0;
     Controllers::HidController picked;
     const std::unique_ptr<OperationRecord> rec = record(QStringLiteral("calibrate"));
-    if (!startHid(picked, *rec, exit))
-        return exit;
+    Outcome why;
+    if (!startHid(QStringLiteral("calibrate"), picked, *rec, why))
+        return why;
     Calibration calibration(*m_platform.clock);
     const Calibration::Outcome outcome = calibration.run(m_hid.m_hHid);
     const DeviceOutcome& failure = calibration.failure();
@@ -60,25 +70,26 @@ int CommandSession::calibrate()
     Log(message + QStringLiteral("\r\n"));
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
-    return result(*rec, status, message, reason);
+    return done(*rec, {status, message, reason, {}, {}});
 }
 
-int CommandSession::switchToCom()
+int CommandSession::switchToCom() { return print(runSwitchToCom()); }
+
+Outcome CommandSession::runSwitchToCom()
 {
-    int exit = 0;
-    if (!haveIds(exit))
-        return exit;
-    if (onlyIn(Mode::Com)) {  // already where it was asked to go
-        return m_out.result(EXIT_OK, QStringLiteral("Already Open COM!"), QString(),
-                            {{QStringLiteral("mode"), QStringLiteral("com")}});
-    }
+    if (!haveIds())
+        return NoIds();
+    if (onlyIn(Mode::Com))  // already where it was asked to go
+        return {EXIT_OK, QStringLiteral("Already Open COM!"), {}, {{QStringLiteral("mode"), QStringLiteral("com")}}, {}};
     Controllers::HidController picked;
-    if (!pickHid(picked, exit))
-        return exit;
+    Outcome why;
+    if (!pickHid(picked, why))
+        return why;
     const std::unique_ptr<OperationRecord> rec = record(QStringLiteral("switch-com"));
     Describe(*rec, picked);
     rec->begin();
-    m_out.start(m_inv.command, {{QStringLiteral("mode"), QStringLiteral("com")}, {QStringLiteral("path"), picked.path}});
+    m_out->start(QStringLiteral("switch"),
+                 {{QStringLiteral("mode"), QStringLiteral("com")}, {QStringLiteral("path"), picked.path}});
     if (!openHid())
         return hidNotFound(*rec);
     rec->fields().version = m_strVersion;
@@ -89,6 +100,6 @@ int CommandSession::switchToCom()
     m_hid.CloseHidDevice(m_hid.m_hHid);
     flushLog();
     if (!sent.ok())
-        return result(*rec, hidExitStatus(sent), QStringLiteral("The switch command could not be sent!"), sent.line());
+        return done(*rec, {hidExitStatus(sent), QStringLiteral("The switch command could not be sent!"), sent.line(), {}, {}});
     return finishSwitch(*rec, Mode::Com, start, picked.usbPath);
 }

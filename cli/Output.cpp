@@ -21,8 +21,9 @@ QString Clock(qint64 seconds)
 }
 } // namespace
 
-Output::Output(bool json, std::FILE* out, std::FILE* err)
-    : m_json(json), m_out(out), m_err(err), m_tty(::isatty(::fileno(err)) == 1)
+Output::Output(bool json, std::FILE* out, std::FILE* err, Shows shows)
+    : m_json(json), m_progressOnly(shows == Shows::ProgressOnly), m_out(out), m_err(err),
+      m_tty(::isatty(::fileno(err)) == 1)
 {
     m_started.start();
 }
@@ -49,7 +50,7 @@ void Output::print(std::FILE* f, const QString& text)
 
 void Output::event(const QString& name, const Fields& fields)
 {
-    if (!m_json)
+    if (!m_json || m_progressOnly)
         return;
     Fields all{{QStringLiteral("event"), name}};
     if (!m_slot.isEmpty() && name != QLatin1String("result"))
@@ -62,6 +63,7 @@ void Output::start(const QString& command, const Fields& fields)
 {
     m_command = command;
     m_started.restart();
+    m_lastTenth = 0;
     Fields all{{QStringLiteral("command"), command}};
     all.insert(all.end(), fields.begin(), fields.end());
     event(QStringLiteral("start"), all);
@@ -71,6 +73,8 @@ void Output::log(const QString& text) { event(QStringLiteral("log"), {{QStringLi
 
 void Output::line(const QString& text)
 {
+    if (m_progressOnly)
+        return;
     if (m_json) {
         log(text);
         return;
@@ -81,7 +85,7 @@ void Output::line(const QString& text)
 
 void Output::note(const QString& text)
 {
-    if (m_json)
+    if (m_json || m_progressOnly)
         return;
     endBar();
     print(m_out, text);
@@ -89,6 +93,8 @@ void Output::note(const QString& text)
 
 void Output::problem(const QString& text)
 {
+    if (m_progressOnly)
+        return;
     if (m_json) {
         log(text);
         return;
@@ -118,6 +124,8 @@ void Output::text(const QString& text)
     if (m_json)
         return;
     endBar();
+    if (m_progressOnly)
+        return;
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
     std::fflush(m_out);
@@ -178,6 +186,10 @@ void Output::endBar()
 
 int Output::result(int exit, const QString& message, const QString& reason, const Fields& more)
 {
+    if (m_progressOnly) {
+        endBar();
+        return exit;
+    }
     if (m_json) {
         Fields fields{{QStringLiteral("ok"), exit == 0},
                       {QStringLiteral("exit"), exit},

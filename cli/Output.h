@@ -14,14 +14,21 @@
 //   {"event":"log","text":...}        every line the window's log would show
 //   {"event":"result","ok":...,"exit":...,"message":...,"reason":...}
 // Fields keep the order they are given in. Main thread only.
+//
+// An output that shows progress only prints nothing but the progress of
+// human text (stderr): the self-test runs its operations through one, and
+// prints its steps through its own.
 class Output {
 public:
     using Fields = std::vector<std::pair<QString, QJsonValue>>;
+    enum class Shows { Everything, ProgressOnly };
 
-    Output(bool json, std::FILE* out = stdout, std::FILE* err = stderr);
+    Output(bool json, std::FILE* out = stdout, std::FILE* err = stderr, Shows shows = Shows::Everything);
     ~Output();
 
     bool json() const { return m_json; }
+    std::FILE* out() const { return m_out; }
+    std::FILE* err() const { return m_err; }
 
     // The fixture's slot the command's controller sits in: every event but
     // the result carries it, and progress lines begin with it.
@@ -58,6 +65,9 @@ public:
     void event(const QString& name, const Fields& fields);
     // k of n records are done.
     void progress(int done, int total);
+    // Ends the progress bar's line on a terminal, so that what comes next
+    // starts a line of its own.
+    void endProgress() { endBar(); }
     // The end: prints the result and returns exit. ok is exit == 0. Human
     // text: the message on stdout when ok, else the message and the reason
     // (when there is one) on stderr; JSON: the result event with more after
@@ -72,6 +82,7 @@ private:
     void endBar();
 
     bool m_json;
+    bool m_progressOnly;
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_tty;

@@ -15,8 +15,19 @@ const ModeCommand COMMANDS[ModeCommand::COUNT] = {
 
 const ModeCommand& ModeCommand::get(Id id) { return COMMANDS[id]; }
 
+void ModeCommand::pumpAndParse(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
+                               std::int64_t firstByteMs, const ReportSink& report)
+{
+    transport.PumpComReceive();
+    const std::int64_t received = clock.nowMs();
+    parser.ParseStatusReports(transport.ring(), received, [&](const StatusReport& r) {
+        if (report)
+            report(r, received - firstByteMs);
+    });
+}
+
 void ModeCommand::listenFor(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
-                            const std::function<void(const QString&)>& report, const Listen& listen)
+                            std::int64_t firstByteMs, const ReportSink& report, const Listen& listen)
 {
     const int readBound = transport.readTimeoutMs();
     const std::int64_t start = clock.nowMs();
@@ -26,8 +37,7 @@ void ModeCommand::listenFor(SerialTransport& transport, StatusReportParser& pars
             break;
         transport.setReadTimeoutMs(static_cast<int>(std::min<std::int64_t>(readBound, left)));
         const int head = transport.ring().head();
-        transport.PumpComReceive();
-        parser.ParseStatusReports(transport.ring(), report);
+        pumpAndParse(transport, parser, clock, firstByteMs, report);
         // A read that brought nothing: quiet, or the port failed.
         if (transport.ring().head() == head || !transport.failure().ok())
             break;
@@ -39,12 +49,12 @@ void ModeCommand::listenFor(SerialTransport& transport, StatusReportParser& pars
 
 ModeCommand::Result ModeCommand::exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
                                           const QString& portName,
-                                          const std::function<void(const QString&)>& report,
-                                          const Listen& listen) const
+                                          const ReportSink& report, const Listen& listen) const
 {
     Result result;
     if (transport.OpenComPort(portName) == 0) {
         result.sent = true;
+        const std::int64_t firstByteMs = clock.nowMs();
         for (const char* b = bytes; *b; ++b) {
             if (transport.WriteComByte(static_cast<unsigned char>(*b)) != 1) {
                 result.sent = false;
@@ -53,12 +63,10 @@ ModeCommand::Result ModeCommand::exchange(SerialTransport& transport, StatusRepo
             clock.sleepMs(BYTE_PAUSE_MS);
         }
         if (result.sent && readsAnswer) {
-            if (listen.forMs <= 0) {
-                transport.PumpComReceive();
-                parser.ParseStatusReports(transport.ring(), report);
-            } else {
-                listenFor(transport, parser, clock, report, listen);
-            }
+            if (listen.forMs <= 0)
+                pumpAndParse(transport, parser, clock, firstByteMs, report);
+            else
+                listenFor(transport, parser, clock, firstByteMs, report, listen);
         }
     }
     result.failure = transport.failure();

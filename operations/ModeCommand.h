@@ -1,6 +1,8 @@
 #pragma once
+#include "operations/StatusReport.h"
 #include "platform/DeviceOutcome.h"
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 class Clock;
@@ -22,6 +24,11 @@ public:
 
     static const ModeCommand& get(Id id);
 
+    // Takes each status report, and the ms of the clock from the moment the
+    // command's first byte was written to the return of the read that
+    // brought the report's CR.
+    using ReportSink = std::function<void(const StatusReport& report, std::int64_t sinceFirstByteMs)>;
+
     // How an exchange went.
     struct Result {
         bool sent = false;      // the port opened and every byte left
@@ -40,20 +47,23 @@ public:
 
     // The whole exchange on the port named portName: open, each byte with a
     // pause after it, for "d" and "n" the read (as listen says) and the parse
-    // (report gets each rendered report), close. A port that does not open
+    // (report gets each report, receivedMs in the clock's ms), close. A port that does not open
     // gets nothing; a byte that cannot be written ends the sending (the rest
     // would not be the command). A read that brings nothing is no failure:
     // the controller may have nothing to say.
     Result exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock, const QString& portName,
-                    const std::function<void(const QString&)>& report, const Listen& listen) const;
+                    const ReportSink& report, const Listen& listen) const;
     // The same with one read, as the window takes it.
     Result exchange(SerialTransport& transport, StatusReportParser& parser, Clock& clock, const QString& portName,
-                    const std::function<void(const QString&)>& report) const
+                    const ReportSink& report) const
     {
         return exchange(transport, parser, clock, portName, report, Listen{});
     }
 
 private:
+    // One pump of the receive ring and the parse of what it brought.
+    static void pumpAndParse(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
+                             std::int64_t firstByteMs, const ReportSink& report);
     static void listenFor(SerialTransport& transport, StatusReportParser& parser, Clock& clock,
-                          const std::function<void(const QString&)>& report, const Listen& listen);
+                          std::int64_t firstByteMs, const ReportSink& report, const Listen& listen);
 };

@@ -10,7 +10,7 @@ QString StatusReportParser::RenderStatusReport(const int fields[6])
 {
     QString out = QStringLiteral("$ ");
     for (int i = 0; i < 6; ++i) {
-        const int v = static_cast<signed char>(static_cast<unsigned>(fields[i]) & 0xFFu);
+        const int v = RenderedValue(fields[i]);
         const int magnitude = std::abs(v);
         out += v >= 0 ? u'+' : u'-';
         out += magnitude <= 9 ? QStringLiteral("0000") : magnitude <= 99 ? QStringLiteral("000") : QStringLiteral("00");
@@ -21,21 +21,41 @@ QString StatusReportParser::RenderStatusReport(const int fields[6])
     return out;
 }
 
-void StatusReportParser::reportLine(const std::function<void(const QString&)>& report)
+int StatusReportParser::RenderedValue(int value) { return static_cast<signed char>(static_cast<unsigned>(value) & 0xFFu); }
+
+void StatusReportParser::reportLine(std::int64_t receivedMs, const std::function<void(const StatusReport&)>& report)
 {
     // A field the line does not supply keeps its value: fields 2..5 from the
     // last report that supplied them, fields 1 and 6 from earlier in this
     // run, else 0.
     static_assert(sizeof(g_lineBuf) == LINE_CAP + 1);
-    std::sscanf(g_lineBuf, "$ %d ,%d ,%d ,%d ,%d ,%d", &m_field1, &m_field2to5[0], &m_field2to5[1], &m_field2to5[2],
-                &m_field2to5[3], &m_field6);
+    const int carried = std::sscanf(g_lineBuf, "$ %d ,%d ,%d ,%d ,%d ,%d", &m_field1, &m_field2to5[0],
+                                    &m_field2to5[1], &m_field2to5[2], &m_field2to5[3], &m_field6);
     const int fields[6] = {m_field1, m_field2to5[0], m_field2to5[1], m_field2to5[2], m_field2to5[3], m_field6};
-    if (report)
-        report(RenderStatusReport(fields));
+    if (!report)
+        return;
+    // sscanf counts the values it stored, in order; EOF (a line that ends
+    // before the first one) stored none.
+    StatusReport r;
+    for (int i = 0; i < std::clamp(carried, 0, 6); ++i)
+        r.values.push_back(RenderedValue(fields[i]));
+    r.complete = carried == 6;
+    r.text = RenderStatusReport(fields);
+    r.receivedMs = receivedMs;
+    report(r);
 }
 
 void StatusReportParser::ParseStatusReports(const ReceiveRing& ring,
                                             const std::function<void(const QString&)>& report)
+{
+    std::function<void(const StatusReport&)> text;
+    if (report)
+        text = [&report](const StatusReport& r) { report(r.text); };
+    ParseStatusReports(ring, 0, text);
+}
+
+void StatusReportParser::ParseStatusReports(const ReceiveRing& ring, std::int64_t receivedMs,
+                                            const std::function<void(const StatusReport&)>& report)
 {
     constexpr int RING = ReceiveRing::SIZE;
     // A tail set from outside is brought back into the ring.
@@ -54,7 +74,7 @@ void StatusReportParser::ParseStatusReports(const ReceiveRing& ring,
         if (b == '\r') {
             g_lineBuf[g_lineLen] = '\0';
             if (g_lineBuf[0] == '$')
-                reportLine(report);
+                reportLine(receivedMs, report);
             g_lineLen = 0;
         } else if (b == '\n' || b == '\0') {
             continue;

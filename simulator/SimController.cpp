@@ -100,6 +100,8 @@ void SimController::switchTo(Mode target)
 {
     leave();
     m_mode = target;
+    if (++m_switches == m_knobs.lostAtSwitch)
+        return;  // gone for good
     m_clock.schedule(m_knobs.switchAbsentMs, [this] { appear(); });
 }
 
@@ -107,20 +109,21 @@ void SimController::unplug() { leave(); }
 
 void SimController::plugIn() { appear(); }
 
-QByteArray SimController::statusStream() const
+QByteArray SimController::statusStream()
 {
+    if (m_knobs.statusStreams >= 0 && m_streams >= m_knobs.statusStreams)
+        return {};
+    ++m_streams;
     // Status lines with position lines and a little noise between them, more
-    // than one 1024-byte read takes.
+    // than one 1024-byte read takes. A line carries the first statusFields
+    // values.
+    QByteArray line = "$";
+    for (int f = 0; f < std::clamp(m_knobs.statusFields, 0, 6); ++f)
+        line += (f ? " ," : " ") + QByteArray::number(m_knobs.status[std::size_t(f)]);
+    line += "\r\n";
     QByteArray out;
-    const auto& s = m_knobs.status;
     for (int i = 0; out.size() < 1400; ++i) {
-        out += QByteArray("$ %1 ,%2 ,%3 ,%4 ,%5 ,%6\r\n")
-                   .replace("%1", QByteArray::number(s[0]))
-                   .replace("%2", QByteArray::number(s[1]))
-                   .replace("%3", QByteArray::number(s[2]))
-                   .replace("%4", QByteArray::number(s[3]))
-                   .replace("%5", QByteArray::number(s[4]))
-                   .replace("%6", QByteArray::number(s[5]));
+        out += line;
         // Position lines, which begin with "X" or "Y".
         out += QByteArray(i % 2 ? "Y " : "X ") + QByteArray::number(100 + i) + " ," + QByteArray::number(200 + i) + "\r\n";
         if (i % 3 == 1)
@@ -151,6 +154,9 @@ QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs, b
                 continue;
             }
             m_recent += c;
+            // A hung controller takes this byte and nothing after it.
+            if (m_knobs.stallOn.find(c) != std::string::npos)
+                stopLine = true;
             if (m_recent.size() > 4)
                 m_recent.remove(0, m_recent.size() - 4);
             // After "n n" and after "d d" the controller streams its status.

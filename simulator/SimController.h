@@ -39,7 +39,8 @@ public:
     // The pseudo-terminal's slave path while present in COM mode, else empty.
     QString portName() const;
 
-    // Leaves the bus now and comes back in `target` after knobs().switchAbsentMs.
+    // Leaves the bus now and comes back in `target` after knobs().switchAbsentMs
+    // (not at all when this is switch knobs().lostAtSwitch).
     void switchTo(Mode target);
     // Pulls the plug / plugs it back in (in the current mode).
     void unplug();
@@ -90,7 +91,9 @@ private:
     // follows on the window's thread (through Clock::schedule).
     bool leavesDuringReport();
     void appear();
-    QByteArray statusStream() const;
+    // The lines of one status stream; empty once knobs().statusStreams have
+    // been sent. COM side, under m_mutex.
+    QByteArray statusStream();
 
     Clock& m_clock;
     SimKnobs m_knobs;
@@ -105,6 +108,8 @@ private:
     std::vector<QByteArray> m_records;
     int m_recordCount = 0;              // records answered since the port opened
     bool m_silent = false;
+    int m_streams = 0;                  // status streams sent since the controller was made
+    int m_switches = 0;                 // mode switches (window's thread)
 
     // Calibration (HID side). A read-back blocks until the calibration it
     // waits for has ended (Done), was cut short by leaving the bus (Aborted),

@@ -46,6 +46,8 @@ public:
     }
     bool setFeature(const std::uint8_t* data, std::size_t len) override
     {
+        if (m_controller)
+            ++m_bus.m_featureReports;
         if (!m_controller || !m_controller->presentAs(SimController::Mode::Hid))
             return failed(m_controller ? ENODEV : EPIPE);
         if (const int e = m_controller->knobs().setFeatureError)
@@ -187,6 +189,11 @@ std::unique_ptr<HidDevice> SimHidBus::open(const std::string& path, int* error)
             return nullptr;
         }
         const auto& k = c.knobs();
+        if (k.hidOpenError != 0) {
+            if (error)
+                *error = k.hidOpenError;
+            return nullptr;
+        }
         HidAttributes a{k.vid, k.pid, static_cast<std::uint16_t>(twin ? k.version + 1 : k.version)};
         return std::make_unique<SimHidDevice>(*this, path, a,
                                               m_controllerDescriptorOk ? &controllerDescriptor() : nullptr, &c);

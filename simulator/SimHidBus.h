@@ -46,6 +46,8 @@ public:
     void setEnumerationFails(bool fails) { m_enumerationFails = fails; }
     // Number of controller handles open now (to find leaks).
     int openControllerHandles() const { return m_openHandles; }
+    // Feature reports sent to the controllers so far, taken or refused.
+    int featureReportsSent() const { return m_featureReports; }
 
     bool interfaces(std::vector<HidInterface>& out) override;
     std::unique_ptr<HidDevice> open(const std::string& path, int* error = nullptr) override;
@@ -62,4 +64,5 @@ private:
     bool m_enumerationFails = false;
     // Changed by devices closed on a calibration worker's thread, too.
     std::atomic<int> m_openHandles{0};
+    std::atomic<int> m_featureReports{0};
 };

@@ -43,6 +43,22 @@ struct SimKnobs {
 
     // The six values of the "$" status lines the controller streams.
     std::array<int, 6> status = {1, -2, 30, 127, 0, 200};
+    // How many of them each "$" line carries, from the first (0..6).
+    int statusFields = 6;
+    // How many status streams (one after each "n n" and each "d d") the
+    // controller sends in all before it falls quiet; -1: no end.
+    int statusStreams = -1;
+    // Command bytes ('n', 'd', 'z', '$') on which the controller hangs: it
+    // takes that byte and no more data until it leaves the bus, so the
+    // tool's next write finds no room.
+    std::string stallOn = {};
+
+    // The mode switch (counted from 1, both ways) after which the controller
+    // leaves the bus and does not come back; -1: it always comes back.
+    int lostAtSwitch = -1;
+    // Opening the controller's HID interface fails with this OS error
+    // (errno), as a node closed to the user does; 0: it opens.
+    int hidOpenError = 0;
 
     // Where the controller sits on the USB bus and its serial number, as the
     // serial-port map and the HID bus report them.

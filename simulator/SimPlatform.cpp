@@ -111,6 +111,20 @@ bool Apply(SimKnobs& knobs, int* count, const QString& key, const QString& value
         {"setFeatureError", number(knobs.setFeatureError)},
         {"getFeatureError", number(knobs.getFeatureError)},
         {"unplugAtReport", number(knobs.unplugAtReport)},
+        {"statusFields",
+         [&knobs](const QString& v) {
+             bool ok = false;
+             knobs.statusFields = v.toInt(&ok);
+             return ok && knobs.statusFields >= 0 && knobs.statusFields <= 6;
+         }},
+        {"statusStreams", number(knobs.statusStreams)},
+        {"stallOn",
+         [&knobs](const QString& v) {
+             knobs.stallOn = v.toStdString();
+             return std::all_of(v.begin(), v.end(), [](QChar c) { return QStringLiteral("ndz$").contains(c); });
+         }},
+        {"lostAtSwitch", number(knobs.lostAtSwitch)},
+        {"hidOpenError", number(knobs.hidOpenError)},
         {"usbPath", text8(knobs.usbPath)},
         {"serialNumber", text8(knobs.serialNumber)},
     };

@@ -47,9 +47,10 @@ public:
     // version (hex), startMode (com or hid), startPresent (0 or 1),
     // wrongAnswerAtRecord, silentFromRecord, unplugAtRecord,
     // stallFromRecord, answerDelayMs, switchAbsentMs, calibrationMs,
-    // calibrationResult, setFeatureError, getFeatureError (errno numbers),
-    // unplugAtReport, usbPath, serialNumber. Returns false with error naming
-    // the first item not understood.
+    // calibrationResult, setFeatureError, getFeatureError, hidOpenError
+    // (errno numbers), statusFields (0..6), statusStreams, stallOn (some of
+    // n, d, z and $), lostAtSwitch, unplugAtReport, usbPath, serialNumber.
+    // Returns false with error naming the first item not understood.
     static bool ParseSettings(const QString& text, const SimKnobs& defaults, std::vector<SimKnobs>& controllers,
                               QString& error);
 

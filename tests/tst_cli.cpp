@@ -4,6 +4,8 @@
 #include "PtyPeer.h"
 #include "TestSupport.h"
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonArray>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -113,6 +115,10 @@ private slots:
         QTest::newRow("bad mode letter") << QStringList{"status", "q"} << "" << 2
                                          << "status takes d\\|n\\|z\\|\\$, not 'q'";
         QTest::newRow("bad rate") << QStringList{"status", "d", "--baud", "1200"} << "" << 2 << "--baud takes one of";
+        QTest::newRow("--csv of z") << QStringList{"status", "z", "--csv"} << "" << 2
+                                    << "--csv takes the status reports of d and n; z has none";
+        QTest::newRow("--csv and --json") << QStringList{"status", "d", "--csv", "--json"} << "" << 2
+                                          << "--csv and --json are two forms of one output";
         QTest::newRow("bad VID") << QStringList{"info", "--vid", "12345"} << "" << 2
                                  << "--vid takes up to four hex digits";
         QTest::newRow("option without a command") << QStringList{"--json"} << "" << 2 << "--json needs a command";
@@ -131,7 +137,7 @@ private slots:
         QTest::newRow("--watch with --usb-path") << QStringList{"flash", "fw.mvx", "--watch", "--usb-path", "1-1"} << ""
                                                  << 2 << "--watch picks the controllers itself";
         QTest::newRow("--expect-version not a version") << QStringList{"flash", "fw.mvx", "--expect-version", "v2"}
-                                                        << "" << 2 << "--expect-version takes a version";
+                                                        << "" << 2 << "--expect-version takes up to four hex digits";
         const QString com = QStringLiteral("--simulate"), hid = QStringLiteral("--simulate=hid");
         QTest::newRow("list") << QStringList{"list", com} << "controllers=2" << 0
                               << "COM  /dev/pts/\\d+  usb 1-1.2  serial MVX0002";
@@ -242,6 +248,77 @@ private slots:
         QCOMPARE(r.exit, exit);
         const QRegularExpression re(text, QRegularExpression::MultilineOption);
         QVERIFY2(re.match(exit == 0 ? r.out : r.err).hasMatch(), qPrintable(r.out + "|" + r.err));
+    }
+
+    // The same reports as CSV rows and as JSON report events: the values
+    // each carried, and the text the log shows for it.
+    void statusReportsAsData_data()
+    {
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<QString>("sim");
+        QTest::addColumn<QStringList>("values");  // each report's, as the CSV has them
+        QTest::newRow("d, six values") << "d" << "" << QStringList{"1", "-2", "30", "127", "0", "-56"};
+        QTest::newRow("n, lines of four") << "n" << "statusFields=4" << QStringList{"1", "-2", "30", "127", "", ""};
+        QTest::newRow("n, lines of none") << "n" << "statusFields=0" << QStringList(6, QString());
+    }
+    void statusReportsAsData()
+    {
+        QFETCH(QString, letter);
+        QFETCH(QString, sim);
+        QFETCH(QStringList, values);
+        const Run csv = tool({"status", letter, "--simulate", "--csv"}, sim);
+        const Run json = tool({"status", letter, "--simulate", "--json"}, sim);
+        QCOMPARE(csv.exit, 0);
+        QCOMPARE(json.exit, 0);
+        QCOMPARE(csv.err, QString());
+        QStringList rows = csv.out.split(u'\n');
+        QCOMPARE(rows.takeLast(), QString());
+        QCOMPARE(rows.takeFirst(), QStringLiteral("time_utc,ms,v1,v2,v3,v4,v5,v6"));
+        QList<QJsonObject> reports;
+        const QList<QJsonObject> events = Events(json.out);
+        for (qsizetype i = 0; i < events.size(); ++i)
+            if (events[i].value("event") == QStringLiteral("report")) {
+                // Each report event follows the log line it stands for.
+                QCOMPARE(events[i - 1], (QJsonObject{{"event", "log"}, {"text", events[i].value("text")}}));
+                reports << events[i];
+            }
+        QVERIFY(!rows.isEmpty());
+        QCOMPARE(rows.size(), reports.size());
+        // The reading begins after the command's last byte: 30 ms after each.
+        const qint64 sent = (letter == "d" ? 4 : 2) * 30;
+        qint64 lastMs = sent, firstMs = 0;
+        QDateTime firstTime;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QStringList cells = rows[i].split(u',');
+            QCOMPARE(cells.size(), 8);
+            const QDateTime time = QDateTime::fromString(cells.takeFirst(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
+            QVERIFY2(time.isValid(), qPrintable(rows[i]));
+            const qint64 ms = cells.takeFirst().toLongLong();
+            QVERIFY(ms >= lastMs);
+            if (i == 0) {
+                firstTime = time;
+                firstMs = ms;
+            }
+            // Two rows are as far apart in time as in ms.
+            QCOMPARE(firstTime.msecsTo(time), ms - firstMs);
+            lastMs = ms;
+            QCOMPARE(cells, values);
+            // The text shows each value the line carried, as sign and five digits.
+            const QString text = reports[i].value("text").toString();
+            QString shown = "$ ";
+            QJsonArray carried;
+            for (const QString& v : values)
+                if (!v.isEmpty()) {
+                    shown += QStringLiteral("%1%2 ,")
+                                 .arg(QChar(v.toInt() < 0 ? u'-' : u'+'))
+                                 .arg(std::abs(v.toInt()), 5, 10, QLatin1Char('0'));
+                    carried << v.toInt();
+                }
+            QVERIFY2(text.startsWith(shown), qPrintable(text));
+            QCOMPARE(reports[i].value("values").toArray(), carried);
+            QCOMPARE(reports[i].value("complete").toBool(), carried.size() == 6);
+            QVERIFY(reports[i].value("ms").toInteger() >= sent);
+        }
     }
 
     void portOfAPeer_data()
@@ -383,6 +460,96 @@ private slots:
         QCOMPARE(r.exit, 130);
         QVERIFY2(QRegularExpression(QStringLiteral("Stopped after [1-9]\\d* status reports")).match(r.err).hasMatch(),
                  qPrintable(r.err));
+    }
+
+    // The self-test end to end: its exit statuses, the verdict as the last
+    // line on stdout, the usage errors found before step 1 (a pass is
+    // selftestRecordsEachStep's).
+    void selftestExitStatus_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("sim");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("last");  // a pattern for the last line: stdout's, else stderr's
+        const QString fast = QStringLiteral("calibrationMs=1000,switchAbsentMs=100");
+        QTest::newRow("fail at 1") << QStringList{} << "startPresent=0" << 3 << "SELFTEST FAIL at 1 \"found\": .*";
+        QTest::newRow("fail at 3") << QStringList{} << "setFeatureError=32," + fast << 1
+                                   << "SELFTEST FAIL at 3 \"switch-com\": sim:controller: feature report: Broken pipe";
+        QTest::newRow("wrong image name") << QStringList{"--image", "fw.bin"} << "" << 2
+                                          << "morvax-tool: .*/fw.bin";
+        QTest::newRow("unreadable EEPROM image") << QStringList{"--eeprom", "gone.eep.mvx"} << "" << 2
+                                                 << "morvax-tool: .*gone.eep.mvx: No such file or directory";
+        QTest::newRow("JUnit file in no folder") << QStringList{"--junit", "no/such/folder/j.xml"} << "" << 2
+                                                 << "morvax-tool: no/such/folder/j.xml: .*";
+        QTest::newRow("bad --expect-version") << QStringList{"--expect-version", "v2"} << "" << 2
+                                              << "morvax-tool: --expect-version takes up to four hex digits.*";
+        QTest::newRow("--csv") << QStringList{"--csv"} << "" << 2 << "morvax-tool: --csv does not apply to selftest";
+    }
+    void selftestExitStatus()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, sim);
+        QFETCH(int, exit);
+        QFETCH(QString, last);
+        const Run r = tool(QStringList{"selftest", "--simulate"} + args, sim);
+        QCOMPARE(r.exit, exit);
+        const QStringList lines = (exit == 2 ? r.err : r.out).split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(!lines.isEmpty() &&
+                     QRegularExpression(QRegularExpression::anchoredPattern(last)).match(lines.last()).hasMatch(),
+                 qPrintable(r.out + "|" + r.err));
+        if (exit == 2)  // refused before step 1
+            QCOMPARE(r.out, QString());
+    }
+
+    // Every step that talks to the controller is in the journal as its
+    // command would be, with origin selftest; the JSON events and the JUnit
+    // file of a whole run.
+    void selftestRecordsEachStep()
+    {
+        const QString db = m_dir.filePath("selftest.db"), junit = m_dir.filePath("selftest.xml");
+        const Run r = tool({"selftest", "--simulate", "--image", "fw.mvx", "--eeprom", "fw.eep.mvx", "--expect-version",
+                            "213", "--json", "--junit", junit, "--history", db},
+                           "calibrationMs=1000,switchAbsentMs=100");
+        QCOMPARE(r.exit, 0);
+        const QList<QJsonObject> events = Events(r.out);
+        QCOMPARE(events.size(), 11);
+        for (int k = 1; k <= 10; ++k)
+            QCOMPARE(events[k - 1].value("status").toString(), QStringLiteral("PASS"));
+        QVERIFY2(events.last().value("message").toString().startsWith("SELFTEST PASS 10/10 ("), qPrintable(r.out));
+        QFile xml(junit);
+        QVERIFY(xml.open(QIODevice::ReadOnly));
+        QCOMPARE(xml.readAll().count("<testcase "), 10);
+
+        const Run history = tool({"history", "--history", db, "--json"});
+        QCOMPARE(history.exit, 0);
+        QStringList commands;
+        for (const QJsonObject& record : Events(history.out)) {
+            if (record.value("event") != QStringLiteral("record"))
+                continue;
+            commands.prepend(record.value("command").toString());  // newest first
+            QCOMPARE(record.value("origin").toString(), QStringLiteral("selftest"));
+            QCOMPARE(record.value("result").toString(), QStringLiteral("ok"));
+        }
+        QCOMPARE(commands, (QStringList{"switch-hid", "switch-com", "status-n", "status-d", "status-z", "status-$",
+                                        "eeprom", "flash", "switch-hid", "switch-com", "switch-hid", "calibrate"}));
+    }
+
+    void selftestStopsAtASignal()
+    {
+        QProcess* p = Start({"selftest", "--simulate"}, m_dir.path());
+        QElapsedTimer t;
+        t.start();
+        QByteArray out;
+        while (!out.contains(" 1 found") && t.elapsed() < 20000) {
+            p->waitForReadyRead(100);
+            out += p->readAllStandardOutput();
+        }
+        // Step 2 switches the controller to HID mode and waits 2 s after the command.
+        ::kill(static_cast<pid_t>(p->processId()), SIGINT);
+        Run r = Finish(p);
+        r.out.prepend(QString::fromLocal8Bit(out));
+        QCOMPARE(r.exit, 130);
+        QVERIFY2(r.out.endsWith("SELFTEST STOPPED at 2\n"), qPrintable(r.out));
     }
 
     void twoDownloadsSideBySide()

@@ -16,46 +16,76 @@ private slots:
     void parsesLinesIntoReports_data()
     {
         // Each chunk is one read followed by one parse run; the reports of
-        // each run, in order. The ring starts at slot `start`. The line rules
+        // each run, in order, as text and as the values each line carried
+        // (blank-separated). The ring starts at slot `start`. The line rules
         // over any stream and any cut into reads are fuzz_statusreport's.
         QTest::addColumn<int>("start");
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QList<QStringList>>("reports");
+        QTest::addColumn<QList<QStringList>>("carried");
         const QString r123456 = "$ +00001 ,+00002 ,+00003 ,+00004 ,+00005 ,+00006 ,";
-        // Values render as eight-bit signed numbers.
+        // Values render as eight-bit signed numbers, and are given so.
         QTest::newRow("example, blanks, CR LF") << 0 << QList<QByteArray>{"$ 1 ,-2 ,30 ,127 ,0 ,200\r\n"}
-                                                << QList<QStringList>{{"$ +00001 ,-00002 ,+00030 ,+00127 ,+00000 ,-00056 ,"}};
+                                                << QList<QStringList>{{"$ +00001 ,-00002 ,+00030 ,+00127 ,+00000 ,-00056 ,"}}
+                                                << QList<QStringList>{{"1 -2 30 127 0 -56"}};
+        // A short line shows the values kept from earlier lines, and carries
+        // only its own.
         QTest::newRow("missing fields keep 2..5, 6 is 0 in a new run")
-            << 0 << QList<QByteArray>{"$ 1 ,2 ,3 ,4 ,5 ,6\r", "$ 9\r"}
-            << QList<QStringList>{{r123456}, {"$ +00009 ,+00002 ,+00003 ,+00004 ,+00005 ,+00000 ,"}};
+            << 0 << QList<QByteArray>{"$ 1 ,2 ,3 ,4 ,5 ,6\r", "$ 9 ,8\r"}
+            << QList<QStringList>{{r123456}, {"$ +00009 ,+00008 ,+00003 ,+00004 ,+00005 ,+00000 ,"}}
+            << QList<QStringList>{{"1 2 3 4 5 6"}, {"9 8"}};
+        QTest::newRow("a bad field ends what a line carries")
+            << 0 << QList<QByteArray>{"$ 1 ,2 ,3 ,4 ,5 ,6\r$ 7 ,x ,9\r$\r"}
+            << QList<QStringList>{{r123456, "$ +00007 ,+00002 ,+00003 ,+00004 ,+00005 ,+00006 ,",
+                                   "$ +00007 ,+00002 ,+00003 ,+00004 ,+00005 ,+00006 ,"}}
+            << QList<QStringList>{{"1 2 3 4 5 6", "7", ""}};
         QTest::newRow("ring wraps after slot 10240") << 10240 << QList<QByteArray>{"$1,2,3,4,5,6\r"}
-                                                     << QList<QStringList>{{r123456}};
+                                                     << QList<QStringList>{{r123456}} << QList<QStringList>{{"1 2 3 4 5 6"}};
         // Twice the ring's worth without a CR: the line keeps its first 799
         // characters, the 799th being the "6" of "67".
         QList<QByteArray> longLine{QByteArray("$ 1 ,2 ,3 ,4 ,5 ,").leftJustified(798, ' ') + "67"};
         for (int i = 0; i < 20; ++i)
             longLine << QByteArray(1000, 'A');
         longLine << "\r";
-        QList<QStringList> oneAtTheEnd(longLine.size() - 1);
+        QList<QStringList> oneAtTheEnd(longLine.size() - 1), carriedAtTheEnd(longLine.size() - 1);
         oneAtTheEnd << QStringList{r123456};
-        QTest::newRow("799 cap") << 0 << longLine << oneAtTheEnd;
+        carriedAtTheEnd << QStringList{"1 2 3 4 5 6"};
+        QTest::newRow("799 cap") << 0 << longLine << oneAtTheEnd << carriedAtTheEnd;
     }
     void parsesLinesIntoReports()
     {
         QFETCH(int, start);
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(QList<QStringList>, reports);
-        ReceiveRing ring;
-        StatusReportParser p;
-        // The ring has already carried `start` bytes that report nothing.
+        QFETCH(QList<QStringList>, carried);
+        // The same bytes to two parsers: one gives the window's text, the
+        // other the reports as values.
+        ReceiveRing ring, ring2;
+        StatusReportParser p, p2;
+        // The rings have already carried `start` bytes that report nothing.
         ring.append(QByteArray(start, '\0').constData(), start);
+        ring2.append(QByteArray(start, '\0').constData(), start);
         p.ParseStatusReports(ring, {});
+        p2.ParseStatusReports(ring2, 0, {});
         QCOMPARE(p.g_rxTail, start);
         for (int i = 0; i < chunks.size(); ++i) {
             ring.append(chunks[i].constData(), int(chunks[i].size()));  // as the pump puts it
-            QStringList got;
+            ring2.append(chunks[i].constData(), int(chunks[i].size()));
+            QStringList got, texts, values;
             p.ParseStatusReports(ring, [&got](const QString& r) { got << r; });
+            const std::int64_t receivedMs = 1000 + i;
+            p2.ParseStatusReports(ring2, receivedMs, [&](const StatusReport& r) {
+                texts << r.text;
+                QStringList v;
+                for (const int value : r.values)
+                    v << QString::number(value);
+                values << v.join(u' ');
+                QCOMPARE(r.complete, r.values.size() == 6);
+                QCOMPARE(r.receivedMs, receivedMs);  // the run that brought the CR
+            });
             QCOMPARE(got, reports[i]);
+            QCOMPARE(texts, reports[i]);
+            QCOMPARE(values, carried[i]);
             QCOMPARE(p.g_rxTail, ring.head());
             QVERIFY(p.g_lineLen <= 799);
         }
