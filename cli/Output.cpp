@@ -71,17 +71,7 @@ void Output::start(const QString& command, const Fields& fields)
 
 void Output::log(const QString& text) { event(QStringLiteral("log"), {{QStringLiteral("text"), text}}); }
 
-void Output::line(const QString& text)
-{
-    if (m_progressOnly)
-        return;
-    if (m_json) {
-        log(text);
-        return;
-    }
-    endBar();
-    print(m_out, text);
-}
+void Output::line(const QString& text) { say(m_out, text); }
 
 void Output::note(const QString& text)
 {
@@ -91,16 +81,19 @@ void Output::note(const QString& text)
     print(m_out, text);
 }
 
-void Output::problem(const QString& text)
+void Output::problem(const QString& text) { say(m_err, QStringLiteral("morvax-tool: ") + text, text); }
+
+// A line for people, or the log event that carries it under --json.
+void Output::say(std::FILE* f, const QString& shown, const QString& logged)
 {
     if (m_progressOnly)
         return;
     if (m_json) {
-        log(text);
+        log(logged.isNull() ? shown : logged);
         return;
     }
     endBar();
-    print(m_err, QStringLiteral("morvax-tool: ") + text);
+    print(f, shown);
 }
 
 void Output::status(const QString& text)

@@ -79,6 +79,7 @@ public:
 
 private:
     void print(std::FILE* f, const QString& text);
+    void say(std::FILE* f, const QString& shown, const QString& logged = QString());
     void endBar();
 
     bool m_json;
