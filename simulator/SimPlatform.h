@@ -48,7 +48,8 @@ public:
     // wrongAnswerAtRecord, silentFromRecord, unplugAtRecord,
     // stallFromRecord, answerDelayMs, switchAbsentMs, calibrationMs,
     // calibrationResult, setFeatureError, getFeatureError, hidOpenError
-    // (errno numbers), statusFields (0..6), statusStreams, stallOn (some of
+    // (errno numbers), statusFields (0..6), statusStreams, statusRate
+    // (lines per second, 0..10000), stallOn (some of
     // n, d, z and $), lostAtSwitch, usbPath, serialNumber. Returns false with
     // error naming the first item not understood.
     static bool ParseSettings(const QString& text, const SimKnobs& defaults, std::vector<SimKnobs>& controllers,
