@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 // The shortest time range a zoom shows, in ms.
@@ -51,8 +52,9 @@ QColor PlotCanvas::CurveColor(int i)
 
 QRect PlotCanvas::plotArea() const
 {
+    // Inside the frame, so that the newest report's column is not under it.
     const int line = fontMetrics().height();
-    return rect().adjusted(fontMetrics().horizontalAdvance(QStringLiteral("-0000")) + 8, line + 8, -10, -(line + 8));
+    return rect().adjusted(fontMetrics().horizontalAdvance(QStringLiteral("-0000")) + 9, line + 9, -11, -(line + 9));
 }
 
 std::pair<std::int64_t, std::int64_t> PlotCanvas::timeRange() const
@@ -78,6 +80,8 @@ void PlotCanvas::setPaused(bool on)
         return;
     if (on && !m_zoomed)
         std::tie(m_t0, m_t1) = timeRange();
+    if (on)
+        m_pausedNewest = m_history.empty() ? std::numeric_limits<std::int64_t>::min() : m_history.newest().utcMs;
     m_paused = on;
     update();
     emit viewChanged();
@@ -152,6 +156,10 @@ void PlotCanvas::gather(std::int64_t t0, std::int64_t t1, const QRect& area)
         std::copy(std::begin(s.values), std::end(s.values), e.v);
         return e;
     };
+    // A paused view shows only the reports it held when it was paused, even
+    // where later ones would join it.
+    const std::int64_t newest = m_paused ? m_pausedNewest : std::numeric_limits<std::int64_t>::max();
+    const std::int64_t last = std::min(t1, newest);
     qsizetype i = m_history.lowerBound(t0);
     for (qsizetype j = i - 1; j >= 0 && j >= i - EDGE_LOOK; --j)
         if (m_history.at(j).complete()) {
@@ -160,7 +168,7 @@ void PlotCanvas::gather(std::int64_t t0, std::int64_t t1, const QRect& area)
         }
     for (; i < m_history.size(); ++i) {
         const StatusSample& s = m_history.at(i);
-        if (s.utcMs > t1)
+        if (s.utcMs > last)
             break;
         if (!s.complete() || w <= 0)
             continue;
@@ -177,7 +185,8 @@ void PlotCanvas::gather(std::int64_t t0, std::int64_t t1, const QRect& area)
             c.last[k] = s.values[k];
         }
     }
-    for (const qsizetype end = std::min(m_history.size(), i + EDGE_LOOK); i < end; ++i)
+    for (const qsizetype end = std::min(m_history.size(), i + EDGE_LOOK); i < end && m_history.at(i).utcMs <= newest;
+         ++i)
         if (m_history.at(i).complete()) {
             m_after = edge(m_history.at(i));
             break;
@@ -315,7 +324,7 @@ void PlotCanvas::paintEvent(QPaintEvent*)
     drawCurves(p, area);
     p.restore();
     p.setPen(AXIS_TEXT);
-    p.drawRect(area.adjusted(0, 0, -1, -1));
+    p.drawRect(area.adjusted(-1, -1, 0, 0));
     drawLegend(p, area);
     if (m_history.empty())
         p.drawText(area, Qt::AlignCenter,

@@ -54,7 +54,8 @@ public:
     std::pair<std::int64_t, std::int64_t> timeRange() const;
     // The value range of the last paint.
     std::pair<int, int> valueRange() const { return {m_lo, m_hi}; }
-    // Where the curves are drawn, in the canvas's coordinates.
+    // Where the curves are drawn, in the canvas's coordinates: inside the
+    // frame, one pixel column for each column of reports.
     QRect plotArea() const;
     // The colour of value i (0..5).
     static QColor CurveColor(int i);
@@ -116,4 +117,5 @@ private:
     std::int64_t m_dragT0 = 0, m_dragT1 = 0;
     QString m_readOut;
     std::int64_t m_paintedNewest = 0;  // the newest report at the last paint
+    std::int64_t m_pausedNewest = 0;   // the newest report when the view was paused
 };
