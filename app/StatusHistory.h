@@ -1,5 +1,5 @@
 #pragma once
-#include "app/StatusSample.h"
+#include "operations/StatusSample.h"
 #include <QtGlobal>
 #include <cstdint>
 #include <deque>

@@ -29,7 +29,7 @@ class StatusPlot : public QWidget {
     Q_OBJECT
 public:
     // How often a recording's reports are taken into the plot, in ms.
-    static constexpr int FRAME_MS = 25;
+    static constexpr int FRAME_MS = 30;
     // How often the counts are shown anew while reports stream in, in ms.
     static constexpr int COUNTS_MS = 250;
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/StatusSample.h"
+#include "operations/StatusSample.h"
 #include "platform/DeviceOutcome.h"
 #include <QByteArray>
 #include <QObject>

@@ -1,12 +1,14 @@
 #pragma once
 #include "operations/StatusReport.h"
+#include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 
-// One status report as the status plot keeps it: its receive time, its
-// values and how many the line carried. 24 bytes, so an hour at 1000 reports
-// a second takes about 86 MB. Plain value, any thread.
+// One status report as data: its receive time, its values and how many the
+// line carried. The status plot keeps an hour of them (24 bytes each, so an
+// hour at 1000 reports a second takes about 86 MB); the plot's CSV file and
+// `status --csv` both write them as csvRow() does. Plain value, any thread.
 struct StatusSample {
     // The receive time in UTC, ms since the epoch: the UTC time of the
     // command's first byte plus ms.
@@ -36,4 +38,11 @@ struct StatusSample {
             s.values[i] = static_cast<std::int8_t>(report.values[static_cast<std::size_t>(i)]);
         return s;
     }
+
+    // "time_utc,ms,v1,v2,v3,v4,v5,v6"
+    static QString CsvHeader();
+    // One CSV row, without a line end: time_utc (UTC ISO 8601 with
+    // milliseconds), ms, then the values carried and an empty cell for each
+    // value the line did not carry (always eight columns).
+    QString csvRow() const;
 };
