@@ -10,6 +10,7 @@ public:
     void setOwner(QWidget* owner) { m_owner = owner; }
     void messageBox(const QString& text, const QString& caption) override;
     QString openFileName(const QString& filter, const QString& initialName) override;
+    QString saveFileName(const QString& filter, const QString& suggestedName) override;
 
 private:
     QWidget* m_owner = nullptr;

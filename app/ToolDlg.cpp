@@ -3,6 +3,7 @@
 #include "app/ToolDlg.h"
 #include "app/LogBox.h"
 #include "app/ModeIndication.h"
+#include "app/StatusPlot.h"
 #include "controls/FrameEdit.h"
 #include "controls/HoverButton.h"
 #include "controls/LedCtrl.h"
@@ -43,12 +44,17 @@ CToolDlg::CToolDlg(const Platform& platform, QWidget* parent) : QDialog(parent),
     CreateControls();
     NameControls();
     ConnectHandlers();
+    ConnectPlot();
     const QRect r = MapDialogRect(0, 0, t.cx, t.cy);
     resize(r.size());
 }
 
 CToolDlg::~CToolDlg()
 {
+    // The plot goes first: a recording it holds ends, and is recorded, while
+    // the journal is still there.
+    delete m_plot;
+    m_plot = nullptr;
     // What the journal still has to write is written before the window goes.
     if (m_journal)
         disconnect(m_journal.get(), nullptr, this, nullptr);

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QList>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,7 +28,9 @@ class QProgressBar;
 class QRadioButton;
 class HidLink;
 class SerialTransport;
+class StatusPlot;
 class StatusReportParser;
+struct StatusReport;
 
 // The main window: every control of the main dialog template, the texts bound
 // to them, the message log, and the handlers of every user operation. The
@@ -118,6 +121,17 @@ public:
     // --- resizing ---
     void RecordRects();  // opening step 10
     void OnSize();
+
+    // --- the status plot ---
+    // Shows the status plot window (Ctrl+P, the log box's "Status plot..."),
+    // made at the first call and kept from then on; logs nothing.
+    StatusPlot* OpenStatusPlot();
+    // What a mode command gives each report it logs, with the ms since its
+    // first byte, so that the plot takes it too: one per command (it keeps
+    // the UTC time of that first byte). Empty until the plot was first opened.
+    std::function<void(const StatusReport&, std::int64_t)> PlotSink();
+    // The plot window, a child window of this one; null until first opened.
+    StatusPlot* m_plot = nullptr;
 
     // --- members ---
     // The texts the data exchange moves between these members and the edits.
@@ -221,6 +235,7 @@ private:
     void CreateControls();
     void NameControls();  // accessible names of the lights, swatches and bars
     void ConnectHandlers();
+    void ConnectPlot();  // Ctrl+P and the log box's menu entry
     void QueueDeviceEvent(bool arrived);
 
     // MapDialogRect's base units and the font they were measured in.

@@ -76,11 +76,14 @@ void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
     const std::unique_ptr<OperationRecord> rec =
         dlg.Record(QStringLiteral("status-") + QLatin1Char("dnz$"[id]), true);
     rec->begin();
+    const auto plot = dlg.PlotSink();
     const ModeCommand::Result result =
         cmd.exchange(*dlg.m_transport, *dlg.m_parser, *dlg.m_platform.clock, dlg.m_strComPort,
-                     [&dlg](const StatusReport& report, std::int64_t) {
+                     [&dlg, &plot](const StatusReport& report, std::int64_t sinceFirstByteMs) {
                          dlg.Log(report.text + QStringLiteral("\r\n"));
                          dlg.UpdateData(false);
+                         if (plot)
+                             plot(report, sinceFirstByteMs);
                      });
     // Why the command failed, shown as this command shows its other lines:
     // "d" refreshes with each line it logs, the others once at the end.

@@ -1,24 +1,23 @@
 #include "cli/StatusRows.h"
 #include "journal/JournalRecord.h"
+#include "operations/StatusSample.h"
 #include <QDateTime>
 #include <QJsonArray>
-#include <QStringList>
 
-QString StatusRows::Header() { return QStringLiteral("time_utc,ms,v1,v2,v3,v4,v5,v6"); }
+QString StatusRows::Header() { return StatusSample::CsvHeader(); }
 
-QString StatusRows::utc(std::int64_t ms)
+std::int64_t StatusRows::firstByteUtcMs(std::int64_t ms)
 {
     if (!m_firstByteUtcMs)
         m_firstByteUtcMs = QDateTime::currentMSecsSinceEpoch() - ms;
-    return JournalRecord::IsoTime(*m_firstByteUtcMs + ms);
+    return *m_firstByteUtcMs;
 }
+
+QString StatusRows::utc(std::int64_t ms) { return JournalRecord::IsoTime(firstByteUtcMs(ms) + ms); }
 
 QString StatusRows::row(const StatusReport& report, std::int64_t ms)
 {
-    QStringList cells{utc(ms), QString::number(ms)};
-    for (std::size_t i = 0; i < 6; ++i)
-        cells << (i < report.values.size() ? QString::number(report.values[i]) : QString());
-    return cells.join(u',');
+    return StatusSample::From(report, ms, firstByteUtcMs(ms)).csvRow();
 }
 
 Output::Fields StatusRows::event(const StatusReport& report, std::int64_t ms)

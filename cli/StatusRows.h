@@ -26,6 +26,8 @@ public:
     Output::Fields event(const StatusReport& report, std::int64_t ms);
 
 private:
+    // The UTC time of the first byte, taken when the first report comes.
+    std::int64_t firstByteUtcMs(std::int64_t ms);
     QString utc(std::int64_t ms);
 
     std::optional<std::int64_t> m_firstByteUtcMs;  // ms since the epoch

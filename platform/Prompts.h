@@ -2,7 +2,7 @@
 #include <QString>
 
 // The modal dialogs an operation may show: the message box with one OK button
-// and the open-file dialog. The window implements them with Qt dialogs; tests
+// and the open-file and save-file dialogs. The window implements them with Qt dialogs; tests
 // answer them without a display and record what was asked. The window's
 // thread only.
 class Prompts {
@@ -17,4 +17,16 @@ public:
     // initial file name. Returns the chosen full path, or an empty string when
     // the dialog was cancelled.
     virtual QString openFileName(const QString& filter, const QString& initialName) = 0;
+
+    // A save-file dialog with the given name filter ("CSV (*.csv)" style) and
+    // suggested file name. Returns the chosen full path (an existing file the
+    // user agreed to replace, or a new one), or an empty string when the
+    // dialog was cancelled. A face that asks nobody (the command line) keeps
+    // this answer: cancelled.
+    virtual QString saveFileName(const QString& filter, const QString& suggestedName)
+    {
+        (void)filter;
+        (void)suggestedName;
+        return {};
+    }
 };

@@ -3,6 +3,7 @@
 #include "simulator/SimSerialPeer.h"
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -72,6 +73,7 @@ void SimController::announceLeft()
         m_recent.clear();
         m_silent = false;
         m_recordCount = 0;
+        m_streaming = false;
     }
     if (wasCom)
         emit removed(QStringLiteral("tty"));
@@ -132,6 +134,69 @@ QByteArray SimController::statusStream()
     return out;
 }
 
+namespace {
+std::int64_t SteadyUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+QByteArray SimController::StreamLine(std::int64_t k, int rate, int fields)
+{
+    // Six bands from -120 to 120, each a sine of its own period (1 to 6 s).
+    static constexpr int CENTRE[6] = {-80, -48, -16, 16, 48, 80};
+    static constexpr double PERIOD_S[6] = {1, 1.5, 2, 3, 4, 6};
+    const double t = double(k) / std::max(rate, 1);
+    QByteArray line = "$";
+    for (int f = 0; f < std::clamp(fields, 0, 6); ++f) {
+        const int v = CENTRE[f] + int(std::lround(40 * std::sin(2 * M_PI * t / PERIOD_S[f])));
+        line += (f ? " ," : " ") + QByteArray::number(v);
+    }
+    return line + "\r\n";
+}
+
+void SimController::beginStream()
+{
+    if (m_streaming || (m_knobs.statusStreams >= 0 && m_streams >= m_knobs.statusStreams))
+        return;
+    ++m_streams;
+    m_streaming = true;
+    m_streamStartUs = SteadyUs();
+    m_streamNext = 0;
+}
+
+bool SimController::streaming() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_streaming;
+}
+
+QByteArray SimController::dueStatusLines()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_streaming)
+        return {};
+    const std::int64_t due = (SteadyUs() - m_streamStartUs) * m_knobs.statusRate / 1'000'000 + 1;
+    QByteArray out;
+    for (; m_streamNext < due; ++m_streamNext, ++m_streamedLines)
+        out += StreamLine(m_streamNext, m_knobs.statusRate, m_knobs.statusFields);
+    return out;
+}
+
+void SimController::endStream()
+{
+    std::lock_guard lock(m_mutex);
+    m_streaming = false;
+}
+
+std::int64_t SimController::streamedLines() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_streamedLines;
+}
+
 QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs, bool& stopLine)
 {
     std::lock_guard lock(m_mutex);
@@ -159,9 +224,13 @@ QByteArray SimController::onSerialBytes(const QByteArray& bytes, int& delayMs, b
                 stopLine = true;
             if (m_recent.size() > 4)
                 m_recent.remove(0, m_recent.size() - 4);
-            // After "n n" and after "d d" the controller streams its status.
+            // After "n n" and after "d d" the controller streams its status:
+            // one burst, or lines at its rate until the port closes.
             if (m_recent.endsWith("nn") || m_recent.endsWith("dd")) {
-                answer += statusStream();
+                if (m_knobs.statusRate <= 0)
+                    answer += statusStream();
+                else
+                    beginStream();
                 m_recent.clear();
             }
         }

@@ -54,6 +54,21 @@ public:
     // ask for a delay before the answer is written (answerDelayMs), and for
     // the line to stop taking data (stallFromRecord) before it is written.
     QByteArray onSerialBytes(const QByteArray& bytes, int& delayMs, bool& stopLine);
+    // A continuous status stream (knobs().statusRate above 0) runs from the
+    // "n n" (or "d d") that began it until endStream(); the peer writes its
+    // lines as they fall due.
+    bool streaming() const;
+    // The stream's lines due by now (steady clock) and not yet given out:
+    // line k (from 0) is due k / statusRate seconds after the stream began.
+    // Empty when no stream runs.
+    QByteArray dueStatusLines();
+    // The tool has let go of the port: the stream ends.
+    void endStream();
+    // "$" lines given out by continuous streams since the controller was made.
+    std::int64_t streamedLines() const;
+    // Line k of a continuous stream carrying its first `fields` values.
+    static QByteArray StreamLine(std::int64_t k, int rate, int fields);
+
     // Every 287-byte record received since the last clearRecords().
     std::vector<QByteArray> records() const;
     void clearRecords();
@@ -94,6 +109,9 @@ private:
     // The lines of one status stream; empty once knobs().statusStreams have
     // been sent. COM side, under m_mutex.
     QByteArray statusStream();
+    // Begins a continuous stream unless one runs or knobs().statusStreams
+    // have been sent. COM side, under m_mutex.
+    void beginStream();
 
     Clock& m_clock;
     SimKnobs m_knobs;
@@ -109,6 +127,10 @@ private:
     int m_recordCount = 0;              // records answered since the port opened
     bool m_silent = false;
     int m_streams = 0;                  // status streams sent since the controller was made
+    bool m_streaming = false;           // a continuous stream runs
+    std::int64_t m_streamStartUs = 0;   // when it began, steady clock
+    std::int64_t m_streamNext = 0;      // its next line
+    std::int64_t m_streamedLines = 0;
     int m_switches = 0;                 // mode switches (window's thread)
 
     // Calibration (HID side). A read-back blocks until the calibration it

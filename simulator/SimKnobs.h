@@ -48,6 +48,13 @@ struct SimKnobs {
     // How many status streams (one after each "n n" and each "d d") the
     // controller sends in all before it falls quiet; -1: no end.
     int statusStreams = -1;
+    // "$" lines per second of a continuous status stream; 0: each stream is
+    // one burst of lines (with position lines and noise) as above. Above 0,
+    // each stream is "$" lines only, paced at this rate from the "n n" (or
+    // "d d") until the tool closes the port, and their values follow slow
+    // waves, each value its own band and period, so that a plot of them
+    // shows six curves; status above is not used then.
+    int statusRate = 0;
     // Command bytes ('n', 'd', 'z', '$') on which the controller hangs: it
     // takes that byte and no more data until it leaves the bus, so the
     // tool's next write finds no room.

@@ -118,6 +118,12 @@ bool Apply(SimKnobs& knobs, int* count, const QString& key, const QString& value
              return ok && knobs.statusFields >= 0 && knobs.statusFields <= 6;
          }},
         {"statusStreams", number(knobs.statusStreams)},
+        {"statusRate",
+         [&knobs](const QString& v) {
+             bool ok = false;
+             knobs.statusRate = v.toInt(&ok);
+             return ok && knobs.statusRate >= 0 && knobs.statusRate <= 10000;
+         }},
         {"stallOn",
          [&knobs](const QString& v) {
              knobs.stallOn = v.toStdString();

@@ -48,9 +48,10 @@ public:
     // wrongAnswerAtRecord, silentFromRecord, unplugAtRecord,
     // stallFromRecord, answerDelayMs, switchAbsentMs, calibrationMs,
     // calibrationResult, setFeatureError, getFeatureError, hidOpenError
-    // (errno numbers), statusFields (0..6), statusStreams, stallOn (some of
-    // n, d, z and $), lostAtSwitch, unplugAtReport, usbPath, serialNumber.
-    // Returns false with error naming the first item not understood.
+    // (errno numbers), statusFields (0..6), statusStreams, statusRate (lines
+    // per second, 0..10000), stallOn (some of n, d, z and $), lostAtSwitch,
+    // unplugAtReport, usbPath, serialNumber. Returns false with error naming
+    // the first item not understood.
     static bool ParseSettings(const QString& text, const SimKnobs& defaults, std::vector<SimKnobs>& controllers,
                               QString& error);
 

@@ -1,9 +1,11 @@
 #include "simulator/SimSerialPeer.h"
 #include "simulator/SimController.h"
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -102,13 +104,41 @@ static void writeAll(int fd, const QByteArray& bytes, int wake, const std::atomi
     }
 }
 
+void SimSerialPeer::serveStream()
+{
+    // A pty has no DTR for the tool to drop when it lets go of the port; the
+    // TIOCEXCL it holds while it has the port open stands in for it.
+    int exclusive = 0;
+    if (::ioctl(m_keepSlave, TIOCGEXCL, &exclusive) != 0 || !exclusive) {
+        m_controller.endStream();
+        m_streamOut.clear();
+        return;
+    }
+    m_streamOut += m_controller.dueStatusLines();
+    // What the tool has no room for yet waits for the next tick; nothing
+    // here blocks, so a command byte is always read in time.
+    while (!m_streamOut.isEmpty()) {
+        const ssize_t n = ::write(m_master, m_streamOut.constData(), static_cast<size_t>(m_streamOut.size()));
+        if (n <= 0)
+            break;
+        m_streamOut.remove(0, n);
+    }
+}
+
 void SimSerialPeer::run()
 {
     char buf[4096];
+    // A continuous stream is served every tick: a line at a time up to 1000
+    // lines a second, a few lines a tick above that.
+    const int rate = m_controller.knobs().statusRate;
+    const int tickMs = rate > 0 ? std::clamp(1000 / rate, 1, 20) : -1;
     while (!m_stop) {
-        const short revents = WaitFor(m_master, POLLIN, m_wake, -1);
+        const bool streaming = tickMs > 0 && m_controller.streaming();
+        const short revents = WaitFor(m_master, POLLIN, m_wake, streaming ? tickMs : -1);
         if (m_stop)
             break;
+        if (streaming)
+            serveStream();
         if (!(revents & POLLIN)) {
             // The master cannot fail while the slave is held open; should it
             // all the same, wait for the stop rather than spin.

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <atomic>
 #include <thread>
@@ -8,7 +9,8 @@ class SimController;
 // The simulated controller's serial side: a pseudo-terminal whose master end
 // is served by a thread of its own. The tool opens the slave path like any
 // serial port. A pty has no modem lines. The thread sleeps in poll() until
-// bytes come or it is told to stop; it never wakes on a timer.
+// bytes come or it is told to stop; it wakes on a timer only while a
+// continuous status stream runs.
 class SimSerialPeer {
 public:
     explicit SimSerialPeer(SimController& controller);
@@ -21,6 +23,9 @@ public:
 
 private:
     void run();
+    // Writes the continuous status stream's due lines, or ends the stream
+    // when the tool has closed the port.
+    void serveStream();
 
     SimController& m_controller;
     int m_master = -1;
@@ -29,4 +34,5 @@ private:
     int m_wake = -1;  // eventfd: readable once the peer is to stop
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
+    QByteArray m_streamOut;  // stream bytes the tool had no room for yet (serving thread)
 };

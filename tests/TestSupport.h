@@ -14,7 +14,8 @@
 #include <vector>
 
 // Prompts answered by the test: message boxes are recorded, file dialogs
-// answer with the queued paths (an empty path is a cancelled dialog).
+// answer with the queued paths (an empty path is a cancelled dialog), the
+// open-file dialogs from files, the save-file dialogs from saveFiles.
 class FakePrompts : public Prompts {
 public:
     void messageBox(const QString& text, const QString& caption) override
@@ -29,9 +30,17 @@ public:
         filters << filter;
         return files.isEmpty() ? QString() : files.takeFirst();
     }
+    QString saveFileName(const QString& filter, const QString& suggestedName) override
+    {
+        saveFilters << filter;
+        suggestedNames << suggestedName;
+        return saveFiles.isEmpty() ? QString() : saveFiles.takeFirst();
+    }
 
     QStringList messages, captions, filters;
     QStringList files;  // answers of the next open-file dialogs
+    QStringList saveFilters, suggestedNames;
+    QStringList saveFiles;  // answers of the next save-file dialogs
     // Runs while a message box is up (to look at the state at that moment).
     std::function<void(const QString&)> onMessage;
 };

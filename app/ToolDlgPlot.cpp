@@ -1,0 +1,51 @@
+// The main window's way to the status plot: Ctrl+P, the log box's menu
+// entry, and the reports its mode commands give the plot.
+#include "app/StatusPlot.h"
+#include "app/ToolDlg.h"
+#include <QDateTime>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QShortcut>
+#include <optional>
+
+void CToolDlg::ConnectPlot()
+{
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    connect(shortcut, &QShortcut::activated, this, [this] { OpenStatusPlot(); });
+    // The log box's own menu with one entry more, shown as the box shows its
+    // own (a popup that deletes itself).
+    m_editLog->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_editLog, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        QMenu* menu = m_editLog->createStandardContextMenu(pos);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addSeparator();
+        menu->addAction(QStringLiteral("Status plot..."), this, [this] { OpenStatusPlot(); });
+        menu->popup(m_editLog->viewport()->mapToGlobal(pos));
+    });
+}
+
+StatusPlot* CToolDlg::OpenStatusPlot()
+{
+    if (!m_plot)
+        m_plot = new StatusPlot(*this);
+    m_plot->show();
+    m_plot->raise();
+    m_plot->activateWindow();
+    return m_plot;
+}
+
+std::function<void(const StatusReport&, std::int64_t)> CToolDlg::PlotSink()
+{
+    if (!m_plot)
+        return {};
+    return [plot = QPointer<StatusPlot>(m_plot), firstByteUtcMs = std::optional<std::int64_t>()](
+               const StatusReport& report, std::int64_t sinceFirstByteMs) mutable {
+        // The UTC time of the command's first byte, from the first report's
+        // moment less its ms, as `status --csv` stamps its rows.
+        if (!firstByteUtcMs)
+            firstByteUtcMs = QDateTime::currentMSecsSinceEpoch() - sinceFirstByteMs;
+        if (plot)
+            plot->takeReport(StatusSample::From(report, sinceFirstByteMs, *firstByteUtcMs));
+    };
+}
