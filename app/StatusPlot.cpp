@@ -29,6 +29,9 @@ StatusPlot::StatusPlot(CToolDlg& owner)
     connect(&m_frame, &QTimer::timeout, this, &StatusPlot::OnFrame);
     connect(m_recorder.get(), &StatusRecorder::finished, this, &StatusPlot::OnRecorderFinished);
     m_sinceCounts.start();
+    m_rateLapse.setSingleShot(true);
+    m_rateLapse.setInterval(1000);
+    connect(&m_rateLapse, &QTimer::timeout, this, &StatusPlot::ShowCounts);
     ShowCounts();
 }
 
@@ -239,8 +242,10 @@ void StatusPlot::ShowCounts()
 {
     m_sinceCounts.restart();
     m_lblReports->setText(QStringLiteral("Reports: %1").arg(m_history.complete()));
-    m_lblRate->setText(
-        QStringLiteral("Rate: %1/s").arg(m_history.lastSecond(QDateTime::currentMSecsSinceEpoch())));
+    const qint64 rate = m_history.lastSecond(QDateTime::currentMSecsSinceEpoch());
+    m_lblRate->setText(QStringLiteral("Rate: %1/s").arg(rate));
+    if (rate > 0 && !m_frame.isActive())
+        m_rateLapse.start();
     m_lblIncomplete->setText(QStringLiteral("Incomplete: %1").arg(m_history.incomplete()));
     m_lblDropped->setText(QStringLiteral("Older than an hour, let go: %1").arg(m_history.dropped()));
     m_lblDropped->setVisible(m_history.dropped() > 0);

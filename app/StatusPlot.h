@@ -73,6 +73,9 @@ private:
     std::unique_ptr<OperationRecord> m_record;  // the journal's record of the recording
     QTimer m_frame;
     QElapsedTimer m_sinceCounts;
+    // Shows the counts again once the last second has passed, so that the
+    // rate falls to 0/s when no reports come and no recording runs.
+    QTimer m_rateLapse;
 
     QPushButton* m_btnRecord = nullptr;
     QPushButton* m_btnPause = nullptr;

@@ -26,6 +26,14 @@ QAbstractButton* ButtonNamed(QWidget* window, const QString& name)
     return nullptr;
 }
 
+QLabel* LabelSaying(QWidget* window, const QString& text)
+{
+    for (QLabel* l : window->findChildren<QLabel*>())
+        if (l->text() == text)
+            return l;
+    return nullptr;
+}
+
 // The report lines of the main window's log.
 int LoggedReports(DialogFixture& f)
 {
@@ -233,6 +241,7 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(h.size(), taken);
         QTRY_VERIFY(!f.controller().streaming());  // the controller saw the port closed
+        QTRY_VERIFY(LabelSaying(plot, QStringLiteral("Rate: 0/s")));  // no reports come any more
         // The port is free again: "n" gets its reports, into the log.
         QTest::mouseClick(f.dlg->m_radio[1], Qt::LeftButton);
         QVERIFY(LoggedReports(f) > 0);
@@ -370,11 +379,7 @@ private slots:
             plot->takeReport(Sample(std::int64_t(m) * 60'000, 0));
         QCOMPARE(plot->history().size(), minutes + 1 - dropped);
         QCOMPARE(plot->history().complete(), minutes + 1);
-        const QString said = QStringLiteral("Older than an hour, let go: %1").arg(dropped);
-        QLabel* label = nullptr;
-        for (QLabel* l : plot->findChildren<QLabel*>())
-            if (l->text() == said)
-                label = l;
+        QLabel* label = LabelSaying(plot, QStringLiteral("Older than an hour, let go: %1").arg(dropped));
         QVERIFY(label);
         QCOMPARE(label->isVisibleTo(plot), dropped > 0);
     }
