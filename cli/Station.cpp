@@ -15,6 +15,8 @@ Station::Station(const Platform& platform, Output& out, const StationTask& task,
       m_devices(std::make_unique<StationDevices>(platform, task.vid, task.pid))
 {
     m_time.start();
+    m_progressTick.setInterval(PROGRESS_MS);
+    connect(&m_progressTick, &QTimer::timeout, this, &Station::showProgress);
 }
 
 Station::~Station()
@@ -92,37 +94,78 @@ void Station::start(Slot& slot, const Attached& unit)
     slot.armed = false;
     ++m_running;
     const SlotTarget target{slot.name, unit.usbPath, unit.serial, unit.port, unit.hidPath};
-    m_threads.emplace_back([this, target] {
-        // Events reach the output on the main thread, in the order sent. For
-        // people, a progress event waiting there is brought up to date rather
-        // than followed by another: a display needs the latest count, not
-        // every one, and the slot's thread should not wait on it.
-        auto progress = std::make_shared<std::atomic<int>>(-1);
+    auto progress = std::make_shared<Progress>();
+    progress->slot = target.slot;
+    progress->serial = target.serial;
+    m_progress.push_back(progress);
+    if (!m_progressTick.isActive())
+        m_progressTick.start();
+    m_threads.emplace_back([this, target, progress] {
+        // Events reach the output on the main thread, in the order sent.
+        // With JSON every progress event goes; for people a display needs
+        // the latest count, not every one: the slot's thread leaves it for
+        // the main thread's next look rather than waking it for each record,
+        // and posts it itself at each new tenth and before any other event.
         const bool everyRecord = m_out.json();
-        auto sink = [this, target, progress, everyRecord](const QString& port, const QString& event,
-                                                            const Output::Fields& fields) {
+        auto postPending = [this, progress] {
+            if (auto show = progress->take(m_view))
+                QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+        };
+        auto sink = [this, target, progress, everyRecord, postPending](const QString& port, const QString& event,
+                                                                       const Output::Fields& fields) {
             if (!everyRecord && event == QLatin1String("progress")) {
                 const int done = fields.front().second.toInt(), total = fields.back().second.toInt();
-                if (progress->exchange(done) >= 0)
-                    return;  // one is on its way; it takes this count
-                QMetaObject::invokeMethod(
-                    this,
-                    [=] {
-                        const int latest = progress->exchange(-1);
-                        m_view.event(target.slot, target.serial, port, event,
-                                     {{QStringLiteral("done"), latest}, {QStringLiteral("total"), total}});
-                    },
-                    Qt::QueuedConnection);
+                {
+                    std::lock_guard lock(progress->mutex);
+                    progress->pending = true;
+                    progress->port = port;
+                    progress->done = done;
+                    progress->total = total;
+                }
+                // A new tenth goes at once: a log shows each tenth's line.
+                const int tenth = total > 0 ? done * 10 / total : 0;
+                if (tenth <= progress->tenth)
+                    return;
+                progress->tenth = tenth;
+                postPending();
                 return;
             }
-            QMetaObject::invokeMethod(this, [=] { m_view.event(target.slot, target.serial, port, event, fields); },
+            postPending();
+            QMetaObject::invokeMethod(this, [=, this] { m_view.event(target.slot, target.serial, port, event, fields); },
                                       Qt::QueuedConnection);
         };
         SlotJob job(target, m_task, *m_devices, m_journal, *m_platform.clock, m_stop, sink);
         const SlotResult result = job.run();
-        QMetaObject::invokeMethod(this, [this, result, target] { onFinished(result, target.usbPath); },
-                                  Qt::QueuedConnection);
+        postPending();
+        QMetaObject::invokeMethod(
+            this,
+            [this, result, target, progress] {
+                std::erase(m_progress, progress);
+                onFinished(result, target.usbPath);
+            },
+            Qt::QueuedConnection);
     });
+}
+
+std::function<void()> Station::Progress::take(StationOutput& view)
+{
+    std::lock_guard lock(mutex);
+    if (!pending)
+        return {};
+    pending = false;
+    return [&view, slot = slot, serial = serial, port = port, done = done, total = total] {
+        view.event(slot, serial, port, QStringLiteral("progress"),
+                   {{QStringLiteral("done"), done}, {QStringLiteral("total"), total}});
+    };
+}
+
+void Station::showProgress()
+{
+    for (const auto& p : m_progress)
+        if (auto show = p->take(m_view))
+            show();
+    if (m_progress.empty())
+        m_progressTick.stop();
 }
 
 void Station::onFinished(const SlotResult& result, const QString& usbPath)
@@ -130,6 +173,8 @@ void Station::onFinished(const SlotResult& result, const QString& usbPath)
     --m_running;
     m_results.push_back(result);
     m_view.slotResult(result, m_watching);
+    if (m_running == 0 && m_runLoop)
+        m_runLoop->quit();
     if (auto it = m_watch.find(usbPath); it != m_watch.end()) {
         it->second.busy = false;
         it->second.absentSince = -1;
@@ -158,14 +203,11 @@ int Station::run()
         slot.usbPath = t.usbPath;
         start(slot, {t.usbPath, t.serial, t.port, t.hidPath});
     }
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (m_running == 0)
-            loop.quit();
-    });
-    tick.start(20);
+    // The last slot to finish ends the loop (onFinished).
+    m_runLoop = &loop;
     if (m_running > 0)
         loop.exec();
+    m_runLoop = nullptr;
     for (std::thread& t : m_threads)
         t.join();
     m_threads.clear();

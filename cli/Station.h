@@ -4,11 +4,14 @@
 #include "platform/Platform.h"
 #include "settings/SlotMap.h"
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -48,8 +51,23 @@ public:
     // A slot takes a new unit only after no controller has been at its USB
     // path for this long (not counting the tool's own switches).
     static constexpr int NEW_UNIT_AFTER_MS = 1000;
+    // How often people's progress lines take the slots' latest counts.
+    static constexpr int PROGRESS_MS = 50;
 
 private:
+    // A slot's latest progress count for people's output: its thread leaves
+    // it here (waking no one), and the main thread takes it every
+    // PROGRESS_MS, or the slot's thread posts it at each new tenth of the
+    // records and before its next other event.
+    struct Progress {
+        std::mutex mutex;
+        bool pending = false;
+        QString slot, serial, port;
+        int done = 0, total = 0;
+        int tenth = 0;  // the last tenth posted; the slot's thread's own
+        // Takes the count if one waits: the event to show, on the main thread.
+        std::function<void()> take(StationOutput& view);
+    };
     struct Attached {
         QString usbPath, serial, port, hidPath;
     };
@@ -65,6 +83,7 @@ private:
     void start(Slot& slot, const Attached& unit);
     void onFinished(const SlotResult& result, const QString& usbPath);
     void watchLook();
+    void showProgress();
 
     Platform m_platform;
     Output& m_out;
@@ -78,6 +97,9 @@ private:
     std::vector<SlotTarget> m_chosen;
     std::vector<SlotResult> m_results;
     std::vector<std::thread> m_threads;
+    std::vector<std::shared_ptr<Progress>> m_progress;  // of the slots running
+    QTimer m_progressTick;
+    QEventLoop* m_runLoop = nullptr;  // run()'s, while it waits for the slots
     int m_running = 0;
     bool m_watching = false;
     std::map<QString, Slot> m_watch;  // by USB path

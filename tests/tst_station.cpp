@@ -7,11 +7,13 @@
 #include "journal/SqliteStore.h"
 #include "platform/EventLoopClock.h"
 #include "settings/SlotMap.h"
-#include <QJsonDocument>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -276,6 +278,36 @@ private slots:
         QCOMPARE(seen[3], QStringLiteral("MVX0044 ok"));
         const QJsonObject summary = b.events("summary").first();
         QCOMPARE(summary["passed"].toArray().size() + summary["failed"].toArray().size(), 4);
+    }
+
+    // For people, each slot's progress shows every tenth of its records once,
+    // in order, up to all of them, though its thread posts no event a record.
+    void progressForPeople()
+    {
+        Bench b(SimPlatform::Controllers({}, 2));
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* said = open_memstream(&text, &size);
+        b.output = std::make_unique<Output>(false, said, said);
+        Station station = b.station();
+        QString why;
+        QVERIFY(station.choose({}, why));
+        QCOMPARE(station.run(), 0);
+        std::fflush(said);
+        const QStringList lines = QString::fromLocal8Bit(text, qsizetype(size)).split(u'\n');
+        std::fclose(said);
+        std::free(text);
+        for (const QString slot : {"1-1.1", "1-1.2"}) {
+            QList<int> tenths, counts;
+            const QRegularExpression progress(QStringLiteral("^%1: (\\d+)/227 records \\((\\d+) %\\)$")
+                                                  .arg(QRegularExpression::escape(slot)));
+            for (const QString& line : lines)
+                if (const auto m = progress.match(line); m.hasMatch())
+                    counts << m.captured(1).toInt(), tenths << m.captured(2).toInt();
+            QCOMPARE(tenths, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+            QVERIFY(std::is_sorted(counts.begin(), counts.end()));
+            QCOMPARE(counts.last(), 227);
+        }
     }
 
     // [Slots] lines the station refuses, by their number.
