@@ -277,9 +277,16 @@ void PlotCanvas::drawCurves(QPainter& p, const QRect& area)
             if (!c.has)
                 continue;
             const int x = area.left() + col;
-            if (joined)
+            int top = yOf(c.hi[k], area), bottom = yOf(c.lo[k], area);
+            if (joined && px == x - 1) {
+                // From the column beside it, the join is a step: one
+                // vertical line takes it with the column's extremes.
+                top = std::min(top, py);
+                bottom = std::max(bottom, py);
+            } else if (joined) {
                 m_lines.emplace_back(px, py, x, yOf(c.first[k], area));
-            m_lines.emplace_back(x, yOf(c.hi[k], area), x, yOf(c.lo[k], area));
+            }
+            m_lines.emplace_back(x, top, x, bottom);
             joined = true;
             px = x;
             py = yOf(c.last[k], area);

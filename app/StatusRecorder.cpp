@@ -46,10 +46,12 @@ void StatusRecorder::run(const QString& portName, const QByteArray& lineSettings
     SerialTransport transport(clock);
     StatusReportParser parser;
     transport.lineSettings().choose(lineSettings.constData());
-    // Short reads, so that a report waits at most one slice for its read to
-    // return and a stop is seen as soon.
-    transport.setReadTimeoutMs(READ_SLICE_MS);
-    transport.setPumpIdleMs(READ_SLICE_MS);
+    // Reads take what has come and wait at most PUMP_WAIT_MS for more; the
+    // thread sleeps READ_SLICE_MS between them. A controller that streams
+    // thus costs a read every slice, not a wake-up for every line, and a
+    // report waits at most a slice (and a stop is seen as soon).
+    transport.setReadTimeoutMs(PUMP_WAIT_MS);
+    transport.setPumpIdleMs(PUMP_WAIT_MS);
     if (transport.OpenComPort(portName) == 0) {
         const std::int64_t firstByteMs = clock.nowMs();
         const std::int64_t firstByteUtcMs = QDateTime::currentMSecsSinceEpoch();
@@ -65,6 +67,7 @@ void StatusRecorder::run(const QString& portName, const QByteArray& lineSettings
                 m_hitLimit = true;
                 break;
             }
+            clock.sleepMs(READ_SLICE_MS);
             transport.PumpComReceive();
             const std::int64_t received = clock.nowMs();
             parser.ParseStatusReports(transport.ring(), received, [&](const StatusReport& r) {

@@ -24,8 +24,11 @@
 class StatusRecorder : public QObject {
     Q_OBJECT
 public:
-    // The longest one read waits, in ms: how late a report can reach take().
-    static constexpr int READ_SLICE_MS = 10;
+    // The pause before each read, in ms: reports that come meanwhile share
+    // one read (and one receive time), and none waits longer to reach take().
+    static constexpr int READ_SLICE_MS = 5;
+    // How long one read waits for bytes, in ms.
+    static constexpr int PUMP_WAIT_MS = 1;
     // How long a recording runs at most, in ms from its first byte.
     static constexpr std::int64_t LIMIT_MS = 3'600'000;
 
