@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 
 StatusPlot::StatusPlot(CToolDlg& owner)
-    : QWidget(&owner, Qt::Window), m_owner(owner), m_recorder(std::make_unique<StatusRecorder>())
+    : QWidget(&owner, Qt::Window), m_owner(owner), m_recorder(std::make_unique<StatusRecorder>(*owner.m_platform.clock))
 {
     setWindowTitle(QStringLiteral("Status plot"));
     setWindowModality(Qt::NonModal);

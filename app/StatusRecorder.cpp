@@ -1,11 +1,11 @@
 #include "app/StatusRecorder.h"
-#include "app/WorkerClock.h"
 #include "operations/ModeCommand.h"
 #include "operations/StatusReportParser.h"
+#include "platform/ThreadClock.h"
 #include "serial/SerialTransport.h"
 #include <QDateTime>
 
-StatusRecorder::StatusRecorder(QObject* parent) : QObject(parent) {}
+StatusRecorder::StatusRecorder(Clock& mainClock, QObject* parent) : QObject(parent), m_mainClock(mainClock) {}
 
 StatusRecorder::~StatusRecorder()
 {
@@ -42,7 +42,7 @@ std::vector<StatusSample> StatusRecorder::take()
 
 void StatusRecorder::run(const QString& portName, const QByteArray& lineSettings)
 {
-    WorkerClock clock;
+    ThreadClock clock(m_mainClock);
     SerialTransport transport(clock);
     StatusReportParser parser;
     transport.lineSettings().choose(lineSettings.constData());

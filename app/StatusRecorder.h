@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+class Clock;
+
 // The status plot's Record: the "n" command held open. On a thread of its
 // own, with a transport, a parser and a clock of its own, it opens the port,
 // sends the "n" bytes once (as the window's "n" does) and reads whatever
@@ -32,7 +34,9 @@ public:
     // How long a recording runs at most, in ms from its first byte.
     static constexpr std::int64_t LIMIT_MS = 3'600'000;
 
-    explicit StatusRecorder(QObject* parent = nullptr);
+    // mainClock: the window's, which takes what the reading thread's clock
+    // schedules.
+    explicit StatusRecorder(Clock& mainClock, QObject* parent = nullptr);
     // Stops a recording and waits for its thread (one read slice at most).
     ~StatusRecorder() override;
 
@@ -66,6 +70,7 @@ signals:
 private:
     void run(const QString& portName, const QByteArray& lineSettings);
 
+    Clock& m_mainClock;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_received{0};
