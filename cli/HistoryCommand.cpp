@@ -63,7 +63,10 @@ int Sync(const JournalTarget& target, Output& out)
         return out.result(EXIT_NO_CONTROLLER, QStringLiteral("The station's journal cannot be read"), store.problem());
     int forwarded = 0;
     if (store.forward(forwarded))
-        return out.result(EXIT_OK, QStringLiteral("%1 records forwarded").arg(forwarded), QString(),
+        return out.result(EXIT_OK,
+                          forwarded == 1 ? QStringLiteral("1 record forwarded")
+                                         : QStringLiteral("%1 records forwarded").arg(forwarded),
+                          QString(),
                           {{QStringLiteral("forwarded"), forwarded}});
     const int status = store.serverFailure() == int(PgStore::Failure::TimedOut) ? EXIT_TIMED_OUT : EXIT_NO_CONTROLLER;
     return out.result(status, QStringLiteral("Records wait for the line database (%1 forwarded)").arg(forwarded),
