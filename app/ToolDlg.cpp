@@ -250,8 +250,15 @@ void CToolDlg::ShowSerialFailure()
     const DeviceOutcome& failure = m_transport->failure();
     if (failure.ok())
         return;
-    Log(failure.line() + QStringLiteral("\r\n"));
+    Log(SerialFailureLine(failure) + QStringLiteral("\r\n"));
     UpdateData(false);
+}
+
+QString CToolDlg::SerialFailureLine(const DeviceOutcome& failure) const
+{
+    if (failure.kind() == DeviceOutcome::Kind::Busy && m_plot && m_plot->recording())
+        return failure.line() + QStringLiteral(": the status plot is recording from it; its Stop frees it");
+    return failure.line();
 }
 
 void CToolDlg::MessageBox(const QString& text)

@@ -26,6 +26,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
+class DeviceOutcome;
 class HidLink;
 class SerialTransport;
 class StatusPlot;
@@ -197,6 +198,9 @@ public:
     // Puts why the transport's last operation failed in front of the log and
     // shows the log; nothing when it did not fail.
     void ShowSerialFailure();
+    // failure's log line; when the port is busy because the status plot
+    // records from it, with a hint that says so.
+    QString SerialFailureLine(const DeviceOutcome& failure) const;
     // Puts "Could not find the specified HID device!" in front of the log,
     // and under it why, when the HID search knows (a controller it may not
     // open). Does not refresh the box.

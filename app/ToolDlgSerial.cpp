@@ -88,7 +88,7 @@ void RunModeCommand(CToolDlg& dlg, ModeCommand::Id id)
     // Why the command failed, shown as this command shows its other lines:
     // "d" refreshes with each line it logs, the others once at the end.
     if (!result.failure.ok()) {
-        dlg.Log(result.failure.line() + QStringLiteral("\r\n"));
+        dlg.Log(dlg.SerialFailureLine(result.failure) + QStringLiteral("\r\n"));
         if (!face.reloadsControls)
             dlg.UpdateData(false);
     }

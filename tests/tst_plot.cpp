@@ -228,6 +228,8 @@ private slots:
         const QString before = f.dlg->m_strLog;
         QTest::mouseClick(f.dlg->m_radio[1], Qt::LeftButton);
         QVERIFY2(f.dlg->m_strLog.startsWith(port + QStringLiteral(": busy")), qPrintable(f.dlg->m_strLog));
+        QVERIFY2(f.dlg->m_strLog.section(u'\n', 0, 0).contains(QStringLiteral("the status plot is recording from it")),
+                 qPrintable(f.dlg->m_strLog));
         QCOMPARE(f.dlg->m_strLog.size() - before.size(), f.dlg->m_strLog.indexOf(u'\n') + 1);
         QCOMPARE(LoggedReports(f), 0);  // Record's reports are the plot's alone
         QCOMPARE(f.controller().serialLog(), QByteArray("nn"));
