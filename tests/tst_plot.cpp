@@ -250,6 +250,23 @@ private slots:
         QTRY_COMPARE(f.controller().serialLog(), QByteArray("nnnn"));
     }
 
+    // A controller pulled out while Record reads ends the recording by
+    // itself, with the port's reason, and lets the port go.
+    void recordingEndsWhenTheControllerGoes()
+    {
+        SimKnobs knobs;
+        knobs.statusRate = 200;
+        OpenedDialog f(knobs);
+        StatusPlot* plot = f.dlg->OpenStatusPlot();
+        QTest::mouseClick(ButtonNamed(plot, "Record"), Qt::LeftButton);
+        QTRY_VERIFY(plot->history().complete() > 10);
+        const QString port = f.dlg->m_strComPort;
+        f.controller().unplug();
+        QTRY_VERIFY(!plot->recording());
+        QVERIFY(ButtonNamed(plot, "Record"));
+        QVERIFY(LabelSaying(plot, port + QStringLiteral(": read: the device is gone (Input/output error)")));
+    }
+
     void pauseFreezesTheViewWhileRecording()
     {
         SimKnobs knobs;
