@@ -211,9 +211,7 @@ void StatusPlot::OnSaveCsv()
 {
     if (!TakesInput())
         return;
-    const QString suggested =
-        QStringLiteral("status-%1.csv").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString path = m_owner.m_platform.prompts->saveFileName(QStringLiteral("CSV (*.csv)"), suggested);
+    const QString path = AskSavePath(QStringLiteral("CSV"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     QString error;
@@ -227,15 +225,20 @@ void StatusPlot::OnSavePng()
 {
     if (!TakesInput())
         return;
-    const QString suggested =
-        QStringLiteral("status-%1.png").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString path = m_owner.m_platform.prompts->saveFileName(QStringLiteral("PNG (*.png)"), suggested);
+    const QString path = AskSavePath(QStringLiteral("PNG"), QStringLiteral("png"));
     if (path.isEmpty())
         return;
     if (m_canvas->grab().save(path, "PNG"))
         ShowMessage(QStringLiteral("Saved the plot to %1").arg(path));
     else
         ShowMessage(QStringLiteral("Could not save %1").arg(path));
+}
+
+QString StatusPlot::AskSavePath(const QString& kind, const QString& suffix) const
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    return m_owner.m_platform.prompts->saveFileName(QStringLiteral("%1 (*.%2)").arg(kind, suffix),
+                                                    QStringLiteral("status-%1.%2").arg(stamp, suffix));
 }
 
 void StatusPlot::ShowCounts()

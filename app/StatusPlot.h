@@ -64,6 +64,9 @@ private:
     void ShowCounts();
     void ShowRecordButton();
     void ShowMessage(const QString& text);
+    // Asks where to save, as "status-<local time>.<suffix>"; empty when
+    // cancelled.
+    QString AskSavePath(const QString& kind, const QString& suffix) const;
     bool TakesInput() const;
 
     CToolDlg& m_owner;

@@ -2,12 +2,11 @@
 // entry, and the reports its mode commands give the plot.
 #include "app/StatusPlot.h"
 #include "app/ToolDlg.h"
-#include <QDateTime>
+#include "cli/StatusRows.h"
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QShortcut>
-#include <optional>
 
 void CToolDlg::ConnectPlot()
 {
@@ -39,13 +38,11 @@ std::function<void(const StatusReport&, std::int64_t)> CToolDlg::PlotSink()
 {
     if (!m_plot)
         return {};
-    return [plot = QPointer<StatusPlot>(m_plot), firstByteUtcMs = std::optional<std::int64_t>()](
-               const StatusReport& report, std::int64_t sinceFirstByteMs) mutable {
-        // The UTC time of the command's first byte, from the first report's
-        // moment less its ms, as `status --csv` stamps its rows.
-        if (!firstByteUtcMs)
-            firstByteUtcMs = QDateTime::currentMSecsSinceEpoch() - sinceFirstByteMs;
+    // Stamped as `status --csv` stamps its rows, one command's reports from
+    // the UTC time of its first byte.
+    return [plot = QPointer<StatusPlot>(m_plot), rows = StatusRows()](const StatusReport& report,
+                                                                      std::int64_t sinceFirstByteMs) mutable {
         if (plot)
-            plot->takeReport(StatusSample::From(report, sinceFirstByteMs, *firstByteUtcMs));
+            plot->takeReport(rows.sample(report, sinceFirstByteMs));
     };
 }

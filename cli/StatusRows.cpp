@@ -1,6 +1,5 @@
 #include "cli/StatusRows.h"
 #include "journal/JournalRecord.h"
-#include "operations/StatusSample.h"
 #include <QDateTime>
 #include <QJsonArray>
 
@@ -15,10 +14,12 @@ std::int64_t StatusRows::firstByteUtcMs(std::int64_t ms)
 
 QString StatusRows::utc(std::int64_t ms) { return JournalRecord::IsoTime(firstByteUtcMs(ms) + ms); }
 
-QString StatusRows::row(const StatusReport& report, std::int64_t ms)
+StatusSample StatusRows::sample(const StatusReport& report, std::int64_t ms)
 {
-    return StatusSample::From(report, ms, firstByteUtcMs(ms)).csvRow();
+    return StatusSample::From(report, ms, firstByteUtcMs(ms));
 }
+
+QString StatusRows::row(const StatusReport& report, std::int64_t ms) { return sample(report, ms).csvRow(); }
 
 Output::Fields StatusRows::event(const StatusReport& report, std::int64_t ms)
 {

@@ -1,6 +1,7 @@
 #pragma once
 #include "cli/Output.h"
 #include "operations/StatusReport.h"
+#include "operations/StatusSample.h"
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -10,13 +11,16 @@
 // command's first byte to the read that brought its CR, and with the UTC
 // time of that moment: the UTC time of the first byte (taken once, when the
 // first report comes, as the time then less its ms) plus ms, so that the
-// times of two reports differ exactly as their ms do. Main thread.
+// times of two reports differ exactly as their ms do. The thread of its
+// command.
 class StatusRows {
 public:
     // "time_utc,ms,v1,v2,v3,v4,v5,v6". The columns are the data file's own,
     // not the journal's names.
     static QString Header();
 
+    // The report as a sample stamped so (the status plot keeps these).
+    StatusSample sample(const StatusReport& report, std::int64_t ms);
     // One row: time_utc in UTC ISO 8601 with milliseconds, ms, then the
     // values the line carried and an empty cell for each it did not (always
     // eight columns).
